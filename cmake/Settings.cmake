@@ -1,0 +1,15 @@
+# One interface target that every Sorvelle target links: language level, warnings, sanitizers.
+add_library(sorvelle_settings INTERFACE)
+target_compile_features(sorvelle_settings INTERFACE cxx_std_20)
+target_compile_options(sorvelle_settings INTERFACE
+  -Wall -Wextra -Wformat=2 -Wundef -Werror=return-type -Wfloat-conversion
+  # The timeline arithmetic depends on every float intermediate being rounded to 32 bits.
+  -fno-fast-math -ffp-contract=off)
+if(SORVELLE_WERROR)
+  target_compile_options(sorvelle_settings INTERFACE -Werror)
+endif()
+if(SORVELLE_SANITIZE)
+  target_compile_options(sorvelle_settings INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(sorvelle_settings INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,14 @@
+#include "SorvelleApplication.h"
+
+#include "ExceptionDialog.h"
+
+SorvelleApplication::SorvelleApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Sorvelle"));
+    setApplicationDisplayName(QStringLiteral("Sorvelle"));
+}
+
+bool SorvelleApplication::notify(QObject* receiver, QEvent* event) {
+    bool result = false;
+    RunHandler([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}

@@ -1,0 +1,115 @@
+#pragma once
+// The one window of Sorvelle. Its fields are its components; the editing state lives in the
+// globals of EditorState.h. Every user action is a handler method that runs to its end.
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QWidget>
+#include <memory>
+
+#include "MouseTypes.h"
+#include "TImage.h"
+#include "TImageList.h"
+#include "TMemo.h"
+#include "TOpenDialog.h"
+#include "TPaintBox.h"
+#include "TRichEdit.h"
+#include "TSplitter.h"
+
+class TAddItemsForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TAddItemsForm(QWidget* owner = nullptr);
+    ~TAddItemsForm() override;
+
+    // Components, in declaration order; all owned by their Qt parents except the three below.
+    std::unique_ptr<TOpenDialog> OD2;
+    std::unique_ptr<TImageList> IL;
+    std::unique_ptr<TOpenDialog> OpenPictureDialog1;
+    QFrame* Panel1;
+    QFrame* Panel2;
+    QListWidget* ListBox1;
+    QFrame* Panel3;
+    QFrame* Panel4;
+    QToolButton* ImsToLeft_SB;
+    QToolButton* ImsToRightSB;
+    QToolButton* SpeedButton1;
+    TPaintBox* ImsView;
+    QFrame* Panel5;
+    TPaintBox* SoundView;
+    TImage* SqzImg;
+    TImage* PosImg;
+    QPushButton* BitBtn3;
+    TPaintBox* SntImsView;
+    QFrame* Panel6;
+    QToolButton* SpeedButton2;
+    QToolButton* SpeedButton3;
+    QToolButton* SpeedButton4;
+    QToolButton* SpeedButton5;
+    TMemo* Memo2;
+    TSplitter* Splitter1;
+    TSplitter* Splitter2;
+    QFrame* Panel7;
+    QPushButton* SaveBtn;
+    QPushButton* OpenBtn;
+    QToolButton* SpeedButton6;
+    QFrame* Panel8;
+    TRichEdit* RichEdit1;
+    QToolButton* SpeedButton7;
+    QPushButton* BitBtn1;
+    TMemo* Memo1;
+    QCheckBox* CheckBox1;
+    QProgressBar* ProgressBar1;
+
+    // Handlers.
+    void FormClose(QObject* Sender);
+    void OpenBtnClick(QObject* Sender);
+    void SaveBtnClick(QObject* Sender);
+    void SoundViewPaint(QObject* Sender);
+    void SoundViewMouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void Panel5Resize(QObject* Sender);
+    void BitBtn1Click(QObject* Sender);
+    void BitBtn3Click(QObject* Sender);
+    void Memo1MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void Memo2MouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void RichEdit1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void ImsViewPaint(QObject* Sender);
+    void ImsViewMouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void SntImsViewPaint(QObject* Sender);
+    void SpeedButton1Click(QObject* Sender);
+    void SpeedButton2Click(QObject* Sender);
+    void SpeedButton3Click(QObject* Sender);
+    void SpeedButton4Click(QObject* Sender);
+    void SpeedButton5Click(QObject* Sender);
+    void ImsToLeft_SBClick(QObject* Sender);
+    void ImsToRightSBClick(QObject* Sender);
+    void SpeedButton6Click(QObject* Sender);
+    void SpeedButton7Click(QObject* Sender);
+    void CheckBox1Click(QObject* Sender);
+
+    // Renders the waveform, its time grid and the selection into WaveBitmap; never repaints.
+    void DrawWave();
+
+    // Asked before the project in the window is dropped (close, Open of another project): true
+    // when it may go.
+    bool CanDiscardChanges();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateComponents();
+    void WireEvents();
+};
+
+// The one window, set when the application creates it.
+extern TAddItemsForm* AddItemsForm;
+
+// The single notification of a changed view: clamps ViewStart at 0, redraws and repaints.
+void ViewChanged();

@@ -1,0 +1,4 @@
+// Playing the selected segment.
+#include "TAddItemsForm.h"
+
+void TAddItemsForm::BitBtn1Click(QObject*) {}

@@ -1,0 +1,33 @@
+#include "EditorState.h"
+
+#include <unistd.h>
+
+
+// Static storage for the whole run; the item records are constructed before main().
+TEditorState EditorState;
+TItemRec ItemTable[ItemTableSize];
+std::array<QImage, PictureTableSize> PictureTable;
+QString TextName;
+QString TxrName;
+QString PosName;
+
+void ResetEditorState() {
+    TForScroll* zoom = EditorState.ZoomScroller;
+    TForScroll* pos = EditorState.PosScroller;
+    QImage* bitmap = EditorState.WaveBitmap;
+    delete[] EditorState.Samples;
+    if (EditorState.ArchiveFile != -1) ::close(EditorState.ArchiveFile);
+    EditorState = TEditorState{};
+    EditorState.ZoomScroller = zoom;
+    EditorState.PosScroller = pos;
+    EditorState.WaveBitmap = bitmap;
+    for (TItemRec& rec : ItemTable) {
+        rec.Flag = rec.Start = rec.Finish = 0;
+        rec.PicCount = 0;
+        for (int16_t& p : rec.Pics) p = 0;
+    }
+    for (QImage& slot : PictureTable) slot = QImage();
+    TextName.clear();
+    TxrName.clear();
+    PosName.clear();
+}

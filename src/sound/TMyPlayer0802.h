@@ -1,0 +1,61 @@
+#pragma once
+// The player: the project's MP3 recording in memory, its frame table, the decoder state and the
+// two fixed buffers that decoding and segment playback work in.
+
+#include <QString>
+#include <cstdint>
+
+#include "Mp3Decoder.h"
+
+// Where Decode reports its progress; the window adapts its progress bar to this.
+class TProgressSink {
+public:
+    virtual ~TProgressSink() = default;
+    virtual void SetMax(int max) = 0;
+    virtual void SetPosition(int position) = 0;
+    virtual void SetVisible(bool visible) = 0;
+};
+
+class TMyPlayer0802 {
+public:
+    static constexpr int InBufferSize = 786432;
+    static constexpr int WaveImageSize = 8388608;
+    static constexpr int DecodeOutputCapacity = 8192;
+
+    QString FileName;
+    unsigned char InBuffer[InBufferSize];   // compressed frames staged for the decoder
+    TDecoderState DecoderState;             // reset by Open only
+    unsigned char WaveImage[WaveImageSize]; // PCM scratch while decoding; the WAVE image played
+    unsigned char* FileData = nullptr;      // the whole file, size + 1 bytes; owned
+    int32_t FirstFrameOffset = 0;
+    int32_t PlayFrom = 0;                   // first frame of the segment to play
+    int32_t PlayTo = 0;                     // end frame of the segment to play, exclusive
+    int32_t MpegVersion = 0;
+    int32_t Layer = 0;
+    int32_t Bitrate = 0;
+    int32_t SampleRate = 0;
+    int32_t Channels = 0;
+    int32_t* FrameOffsets = nullptr;        // ascending byte offsets in FileData; owned
+    int32_t FrameCount = 0;
+    float FrameDuration = 0.1f;             // seconds per frame, measured by Decode
+
+    TMyPlayer0802();
+    ~TMyPlayer0802();
+    TMyPlayer0802(const TMyPlayer0802&) = delete;
+    TMyPlayer0802& operator=(const TMyPlayer0802&) = delete;
+
+    bool Release();
+    bool Open();
+    bool IsFrameHeader(int32_t position, int32_t& padding);
+    float FrameLength() const;
+
+    // Decodes the whole recording onto the 11025-per-second timeline into a new buffer.
+    void Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount);
+    // Decodes frames first .. end-1 into WaveImage from its start; returns the bytes produced.
+    int32_t DecodeFrames(int32_t first, int32_t end);
+
+    enum TPlayBound { pbStart, pbEnd };
+    int32_t SetPlayBound(TPlayBound which, int32_t position);
+    void PlaySegment();
+    bool PlayWave(int32_t size);
+};

@@ -1,0 +1,32 @@
+#pragma once
+// A paint box: a plain area that paints through its OnPaint handler, which draws on Canvas(),
+// and reports mouse presses and releases.
+
+#include <QPainter>
+#include <QWidget>
+#include <functional>
+
+#include "MouseTypes.h"
+
+class TPaintBox : public QWidget {
+    Q_OBJECT
+public:
+    using TMouseHandler = std::function<void(QObject*, TMouseButton, TShiftState, int, int)>;
+
+    explicit TPaintBox(QWidget* parent, const QColor& color = QColor());
+
+    // Valid only while OnPaint runs.
+    QPainter* Canvas() const { return canvas_; }
+
+    std::function<void(QObject*)> OnPaint;
+    TMouseHandler OnMouseDown;
+    TMouseHandler OnMouseUp;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    QPainter* canvas_ = nullptr;
+};
