@@ -7,6 +7,7 @@
 #include "ButtonGlyphs.h"
 #include "EditorState.h"
 #include "ExceptionDialog.h"
+#include "ProjectBaseline.h"
 #include "TDockLayout.h"
 #include "TForScroll.h"
 
@@ -72,6 +73,8 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
     for (QImage& slot : PictureTable) slot = QImage();
     // Created once for the run and never released.
     if (!EditorState.WaveBitmap) EditorState.WaveBitmap = new QImage();
+    // Unsaved changes are counted from the empty editor on.
+    TakeProjectBaseline(*this);
 }
 
 TAddItemsForm::~TAddItemsForm() {
@@ -259,7 +262,8 @@ bool TAddItemsForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TAddItemsForm::closeEvent(QCloseEvent* e) {
-    bool mayClose = true;
+    // A question that fails (a save that cannot be written) keeps the window open.
+    bool mayClose = false;
     RunHandler([&] { mayClose = CanDiscardChanges(); });
     if (!mayClose) {
         e->ignore();

@@ -1,10 +1,111 @@
 // Opening and saving a project, and closing the window.
+#include <unistd.h>
+
+#include "EditorState.h"
+#include "FileError.h"
+#include "PictureArchive.h"
+#include "ProjectBaseline.h"
+#include "ProjectFiles.h"
+#include "SaveChangesDialog.h"
+#include "SoundMain.h"
 #include "TAddItemsForm.h"
+#include "TProgressBarSink.h"
 
-void TAddItemsForm::OpenBtnClick(QObject*) {}
+namespace {
 
-void TAddItemsForm::SaveBtnClick(QObject*) {}
+void LoadMemo(TMemo* memo, const QString& path) {
+    TLoadedText loaded = LoadTextFile(path);
+    memo->setPlainText(loaded.text);
+    memo->Encoding = loaded.encoding;
+}
 
-bool TAddItemsForm::CanDiscardChanges() { return true; }
+void SaveMemo(TMemo* memo, const QString& path) {
+    const QString text = MemoText(*memo);
+    const TTextEncoding encoding = EncodingFor(text, memo->Encoding);
+    SaveTextFile(path, text, encoding);
+    memo->Encoding = encoding;
+}
 
-void TAddItemsForm::FormClose(QObject*) {}
+// Takes the baseline when the open command ends, also when a later step of it fails: from the
+// loaded text on, the window holds the new project.
+class TBaselineOnExit {
+public:
+    explicit TBaselineOnExit(const TAddItemsForm& form) : form_(form) {}
+    ~TBaselineOnExit() { TakeProjectBaseline(form_); }
+    TBaselineOnExit(const TBaselineOnExit&) = delete;
+    TBaselineOnExit& operator=(const TBaselineOnExit&) = delete;
+
+private:
+    const TAddItemsForm& form_;
+};
+
+}  // namespace
+
+void TAddItemsForm::OpenBtnClick(QObject*) {
+    // The picture "+" shares this dialog and leaves its JPEG filter behind.
+    OD2->Filter = QStringLiteral("*.txt|*.txt");
+    if (!OD2->Execute()) return;
+    if (!CanDiscardChanges()) return;
+    const QString chosen = OD2->FileName;
+
+    LoadMemo(Memo1, chosen);
+    TBaselineOnExit baseline(*this);
+
+    delete[] EditorState.Samples;
+    EditorState.Samples = nullptr;
+    Player.Release();
+
+    TextName = chosen;
+    TxrName = CompanionName(chosen, QStringLiteral("txr"));
+    const QString recordingName = CompanionName(chosen, QStringLiteral("mp3"));
+
+    if (FileExists(TxrName)) LoadMemo(Memo2, TxrName);
+
+    // A project without a usable recording is a text-only project: Samples stays null.
+    Player.FileName = recordingName;
+    if (Player.Open()) {
+        TProgressBarSink sink(ProgressBar1);
+        Player.Decode(&EditorState.Samples, &sink, &EditorState.SampleCount);
+    }
+
+    DrawWave();
+    SoundView->update();
+
+    PosName = CompanionName(chosen, QStringLiteral("pos"));
+    if (FileExists(PosName)) ReadPosFile(PosName);
+
+    EditorState.ArchiveName = CompanionName(chosen, QStringLiteral("ims"));
+    OpenArchive();
+    LoadPictures();
+
+    ImsView->update();
+}
+
+void TAddItemsForm::SaveBtnClick(QObject*) {
+    SaveMemo(Memo1, TextName);
+    SaveMemo(Memo2, TxrName);
+    if (!WritePosFile(PosName)) throw EFileError(QStringLiteral("Cannot create file %1").arg(PosName));
+    TakeProjectBaseline(*this);
+}
+
+bool TAddItemsForm::CanDiscardChanges() {
+    if (!ProjectChanged(*this)) return true;
+    switch (AskSaveChanges(this)) {
+        case TSaveChangesAnswer::Save:
+            // A failed save throws: the caller's handler ends and nothing is dropped.
+            SaveBtnClick(SaveBtn);
+            return true;
+        case TSaveChangesAnswer::Discard:
+            return true;
+        case TSaveChangesAnswer::Cancel:
+            return false;
+    }
+    return false;
+}
+
+void TAddItemsForm::FormClose(QObject*) {
+    if (EditorState.ArchiveFile != -1) {
+        ::close(EditorState.ArchiveFile);
+        EditorState.ArchiveFile = -1;
+    }
+}

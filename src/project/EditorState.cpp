@@ -2,14 +2,14 @@
 
 #include <unistd.h>
 
-
-// Static storage for the whole run; the item records are constructed before main().
-TEditorState EditorState;
-TItemRec ItemTable[ItemTableSize];
+// Static storage for the whole run. Constant-initialised, so they exist before the window unit's
+// start touches them and outlive its end, whatever the order of the units.
+constinit TEditorState EditorState;
+constinit TItemRec ItemTable[ItemTableSize];
 std::array<QImage, PictureTableSize> PictureTable;
-QString TextName;
-QString TxrName;
-QString PosName;
+constinit QString TextName;
+constinit QString TxrName;
+constinit QString PosName;
 
 void ResetEditorState() {
     TForScroll* zoom = EditorState.ZoomScroller;

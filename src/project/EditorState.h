@@ -41,7 +41,8 @@ struct TItemRec {
     int16_t PicCount;
     int16_t Pics[5];
 
-    TItemRec() : PicCount(0) {}
+    // constexpr, so the table in static storage is ready before any unit's start runs.
+    constexpr TItemRec() : Flag(0), Start(0), Finish(0), PicCount(0), Pics{} {}
 };
 
 inline constexpr int ItemTableSize = 500;

@@ -1,0 +1,190 @@
+#include "ProjectFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+
+#include "EditorState.h"
+#include "FileError.h"
+
+QString CompanionName(const QString& textName, const QString& ext) {
+    return textName.left(std::max<qsizetype>(0, textName.size() - 3)) + ext;
+}
+
+bool FileExists(const QString& name) { return !name.isEmpty() && QFileInfo(name).isFile(); }
+
+namespace {
+
+// Every CR LF, lone CR and lone LF becomes CR LF; CR and LF are the same bytes in both encodings.
+QByteArray NormalizeLineBreaks(const QByteArray& bytes) {
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 16);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r') {
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+            out.append("\r\n", 2);
+        } else if (c == '\n') {
+            out.append("\r\n", 2);
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+// Characters a text editor turns into line breaks: such a text would not save back as it came.
+bool HoldsBlockSeparators(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) return true;
+    }
+    return false;
+}
+
+// The text of bytes that are strict UTF-8 and encode back to themselves (a byte-order mark is
+// kept as a character), or nothing.
+bool DecodeUtf8(const QByteArray& bytes, QString& text) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    text = decoder.decode(bytes);
+    if (decoder.hasError()) return false;
+    if (HoldsBlockSeparators(text)) return false;
+    QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Default);
+    const QByteArray back = encoder.encode(text);
+    return !encoder.hasError() && back == bytes;
+}
+
+// Reads as many bytes as the field holds, or fewer at the end of the file; the bytes read
+// replace the field's low-order bytes. False once the file has no more bytes.
+template <typename T>
+bool ReadField(QFile& file, T& field) {
+    unsigned char bytes[sizeof(T)];
+    const qint64 got = file.read(reinterpret_cast<char*>(bytes), qint64(sizeof(T)));
+    if (got <= 0) return false;
+    using U = std::make_unsigned_t<T>;
+    U value = U(field);
+    for (qint64 i = 0; i < got; ++i) {
+        const int shift = int(8 * i);
+        value = U(value & U(~(U(0xFF) << shift)));
+        value = U(value | U(U(bytes[i]) << shift));
+    }
+    field = T(value);
+    return got == qint64(sizeof(T));
+}
+
+// Unbuffered, so that a write the disk cannot take shows in its result: a buffered one may report
+// success and leave a cut-short file to be committed.
+bool OpenForSave(QSaveFile& file) { return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+void PutInt32(char* at, int32_t v) { qToLittleEndian<int32_t>(v, at); }
+void PutInt16(char* at, int16_t v) { qToLittleEndian<int16_t>(v, at); }
+
+}  // namespace
+
+TLoadedText DecodeText(const QByteArray& bytes) {
+    const QByteArray normalized = NormalizeLineBreaks(bytes);
+    TLoadedText loaded;
+    if (DecodeUtf8(normalized, loaded.text)) {
+        loaded.encoding = TTextEncoding::Utf8;
+    } else {
+        loaded.text = DecodeWindows1251(normalized);
+        loaded.encoding = TTextEncoding::Windows1251;
+    }
+    return loaded;
+}
+
+QByteArray EncodeText(const QString& text, TTextEncoding encoding) {
+    if (encoding == TTextEncoding::Windows1251) return EncodeWindows1251(text);
+    return text.toUtf8();
+}
+
+TTextEncoding EncodingFor(const QString& text, TTextEncoding loadedWith) {
+    if (loadedWith == TTextEncoding::Windows1251 && !CanEncodeWindows1251(text)) return TTextEncoding::Utf8;
+    return loadedWith;
+}
+
+TLoadedText LoadTextFile(const QString& path) {
+    QFile file(path);
+    const QString failure = QStringLiteral("Cannot open file %1").arg(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) throw EFileError(failure);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) throw EFileError(failure);
+    return DecodeText(bytes);
+}
+
+void SaveTextFile(const QString& path, const QString& text, TTextEncoding encoding) {
+    const QByteArray bytes = EncodeText(text, encoding);
+    QSaveFile file(path);
+    if (path.isEmpty() || !OpenForSave(file) || file.write(bytes) != bytes.size() || !file.commit()) {
+        throw EFileError(QStringLiteral("Cannot create file %1").arg(path));
+    }
+}
+
+void ReadPosFile(const QString& path) {
+    if (!FileExists(path)) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    int32_t fileCount = 0;
+    if (!ReadField(file, fileCount)) return;
+    const int32_t count = std::min(fileCount, std::min<int32_t>(EditorState.MaxItems, ItemTableSize));
+    for (int32_t i = 0; i < count; ++i) {
+        TItemRec& rec = ItemTable[i];
+        if (!ReadField(file, rec.Flag) || !ReadField(file, rec.Start) || !ReadField(file, rec.Finish)) return;
+    }
+    // Table B begins behind all of the file's table A; for a file of more records than the table
+    // holds that is further on than where reading stopped.
+    if (fileCount > count && !file.seek(4 + 12 * qint64(fileCount))) return;
+    for (int32_t i = 0; i < count; ++i) {
+        TItemRec& rec = ItemTable[i];
+        if (!ReadField(file, rec.PicCount)) return;
+        for (int16_t& pic : rec.Pics) {
+            if (!ReadField(file, pic)) return;
+        }
+    }
+}
+
+bool WritePosFile(const QString& path) {
+    if (path.isEmpty()) return false;
+    const int32_t count = std::clamp<int32_t>(EditorState.MaxItems, 0, ItemTableSize);
+    QByteArray layout(4 + 24 * qsizetype(count), Qt::Uninitialized);
+    char* out = layout.data();
+    PutInt32(out, count);
+    char* a = out + 4;
+    char* b = out + 4 + 12 * qsizetype(count);
+    for (int32_t i = 0; i < count; ++i) {
+        const TItemRec& rec = ItemTable[i];
+        PutInt32(a, rec.Flag);
+        PutInt32(a + 4, rec.Start);
+        PutInt32(a + 8, rec.Finish);
+        a += 12;
+        PutInt16(b, rec.PicCount);
+        for (int k = 0; k < 5; ++k) PutInt16(b + 2 + 2 * k, rec.Pics[k]);
+        b += 12;
+    }
+
+    QSaveFile file(path);
+    if (!OpenForSave(file)) return false;
+    if (file.write(layout) != layout.size()) return false;
+    // The bytes of an existing file behind the layout stay as they are; a tail that cannot be
+    // read would be lost, so that fails the save.
+    if (FileExists(path)) {
+        QFile old(path);
+        if (!old.open(QIODevice::ReadOnly)) return false;
+        if (old.size() > layout.size()) {
+            if (!old.seek(layout.size())) return false;
+            QByteArray chunk(1 << 16, Qt::Uninitialized);
+            for (;;) {
+                const qint64 got = old.read(chunk.data(), chunk.size());
+                if (got < 0) return false;
+                if (got == 0) break;
+                if (file.write(chunk.constData(), got) != got) return false;
+            }
+        }
+    }
+    return file.commit();
+}
