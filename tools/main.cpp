@@ -5,10 +5,16 @@
 #include "Commands.h"
 
 extern const TCommand InfoCommand;
+extern const TCommand ExportCommand;
+extern const TCommand ImportCommand;
+extern const TCommand CheckCommand;
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
         InfoCommand,
+        ExportCommand,
+        ImportCommand,
+        CheckCommand,
     };
     return commands;
 }
