@@ -440,3 +440,15 @@ TEST(PictureNumberList, RunsAreShortened) {
     EXPECT_EQ(PictureNumberList(some, 8), QStringLiteral("0-4, 9, 11-12"));
     EXPECT_EQ(PictureNumberList(nullptr, 0), QString());
 }
+
+TEST_F(PictureArchiveTest, DemoArchiveLoadsItsFourPictures) {
+    const QByteArray demo = ReadAll(QStringLiteral(SORVELLE_SOURCE_DIR "/demo/lesson.ims"));
+    ASSERT_FALSE(demo.isEmpty());
+    WriteAll(EditorState.ArchiveName, demo);
+    OpenArchive();
+    EXPECT_EQ(LoadReport(), QString());
+    EXPECT_EQ(EditorState.PictureCount, 4);
+    // 480 x 320 at 5/8: 4/8 would be narrower than a 250-pixel cell.
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(PictureTable[i].size(), QSize(300, 200)) << i;
+    EXPECT_EQ(Archive(), demo);
+}
