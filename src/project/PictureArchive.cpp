@@ -212,8 +212,9 @@ void OpenArchive() {
     const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | (exists ? 0 : O_CREAT | O_EXCL);
     const int fd = path.isEmpty() ? -1 : ::open(path.constData(), flags, 0666);
     if (fd == -1) return FailOpen(-1);
-    // A second program (or a second window of this one) must not write the same archive.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd);
+    // A second program (or a second window of this one) must not write the same archive. A file
+    // system that keeps no locks at all still gets its pictures.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK && errno != EOPNOTSUPP) return FailOpen(fd);
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FailOpen(fd);
     // A file without a single byte holds no pictures: it becomes an empty archive.
     if (st.st_size == 0 && !WriteEmptyHeader(fd)) {
