@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <csignal>
@@ -241,6 +242,31 @@ TEST_F(PictureArchiveTest, OpenArchiveIsLockedAgainstASecondProgram) {
     EXPECT_EQ(EditorState.ArchiveFile, -1);
     EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     ::close(other);
+}
+
+TEST_F(PictureArchiveTest, SecondProcessSeesTheLockAndHoldsItAgainstUs) {
+    OpenArchive();
+    ASSERT_NE(EditorState.ArchiveFile, -1);
+    // util-linux flock(1) stands in for a second instance of the editor.
+    QProcess probe;
+    probe.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QStringLiteral("--nonblock"),
+                                          EditorState.ArchiveName, QStringLiteral("true")});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(probe.exitCode(), 1);
+    CloseArchive();
+
+    QProcess holder;
+    holder.start(QStringLiteral("flock"),
+                 {QStringLiteral("--exclusive"), EditorState.ArchiveName, QStringLiteral("sh"),
+                  QStringLiteral("-c"), QStringLiteral("echo held; exec cat")});
+    ASSERT_TRUE(holder.waitForReadyRead(30000));
+    EXPECT_EQ(holder.readAll(), QByteArray("held\n"));
+    OpenArchive();
+    EXPECT_EQ(EditorState.ArchiveFile, -1);
+    holder.closeWriteChannel();  // cat ends, and with it the lock
+    ASSERT_TRUE(holder.waitForFinished(30000));
+    OpenArchive();
+    EXPECT_NE(EditorState.ArchiveFile, -1);
 }
 
 TEST_F(PictureArchiveTest, ArchiveHeldByAnotherProgramIsNotOpened) {
