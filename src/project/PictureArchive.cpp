@@ -151,7 +151,7 @@ struct TDecodeTask {
     QImage image;  // written by one worker, read by the GUI thread after the join
 };
 
-// Reads and decodes the tasks on up to two threads; PictureTable is not touched here.
+// Reads and decodes the tasks on up to four threads; PictureTable is not touched here.
 void DecodeTasks(int fd, std::vector<TDecodeTask>& tasks, QSize minSize) {
     std::atomic<size_t> next{0};
     auto work = [&] {
@@ -168,17 +168,17 @@ void DecodeTasks(int fd, std::vector<TDecodeTask>& tasks, QSize minSize) {
             }
         }
     };
-    // Two pictures at a time when there are two cores; the GUI thread takes its share.
-    std::thread helper;
-    if (std::thread::hardware_concurrency() >= 2 && tasks.size() >= 2) {
-        try {
-            helper = std::thread(work);
-        } catch (const std::system_error&) {
-            // No thread to be had: the GUI thread decodes them all.
-        }
+    // One picture per core, up to four at a time; the GUI thread takes its share and waits.
+    const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+    const size_t helpers = std::min(cores, tasks.size()) - (tasks.empty() ? 0 : 1);
+    std::vector<std::thread> threads;
+    try {
+        for (size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads to be had: those running, and the GUI thread, share the work.
     }
     work();
-    if (helper.joinable()) helper.join();
+    for (std::thread& t : threads) t.join();
 }
 
 }  // namespace
@@ -212,8 +212,9 @@ void OpenArchive() {
     const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | (exists ? 0 : O_CREAT | O_EXCL);
     const int fd = path.isEmpty() ? -1 : ::open(path.constData(), flags, 0666);
     if (fd == -1) return FailOpen(-1);
-    // A second program (or a second window of this one) must not write the same archive.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd);
+    // A second program (or a second window of this one) must not write the same archive. A file
+    // system that keeps no locks at all still gets its pictures.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK && errno != EOPNOTSUPP) return FailOpen(fd);
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FailOpen(fd);
     // A file without a single byte holds no pictures: it becomes an empty archive.
     if (st.st_size == 0 && !WriteEmptyHeader(fd)) {

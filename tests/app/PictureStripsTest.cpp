@@ -137,6 +137,17 @@ TEST_F(PictureStripsWindowTest, ScrollButtonsMoveTheStripStart) {
     EXPECT_EQ(EditorState.ChosenPicture, 0);
 }
 
+TEST_F(PictureStripsWindowTest, RightButtonsStopAtTheLargestStripStart) {
+    EditorState.StripStart = INT32_MAX - 5;
+    Click(form->SpeedButton5);
+    EXPECT_EQ(EditorState.StripStart, INT32_MAX - 5);
+    for (int i = 0; i < 7; ++i) Click(form->ImsToRightSB);
+    EXPECT_EQ(EditorState.StripStart, INT32_MAX);
+    form->ImsView->grab();  // paints nothing, overflows nothing
+    QTest::mouseClick(form->ImsView, Qt::LeftButton, {}, QPoint(600, 80));
+    EXPECT_EQ(EditorState.ChosenPicture, 0);
+}
+
 TEST_F(PictureStripsWindowTest, LeftAtTheFirstPictureDoesNothingNotEvenARepaint) {
     EditorState.StripStart = 0;
     EXPECT_EQ(PaintsAfter(form->ImsToLeft_SB), 0);

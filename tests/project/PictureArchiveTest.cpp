@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <csignal>
@@ -243,6 +244,31 @@ TEST_F(PictureArchiveTest, OpenArchiveIsLockedAgainstASecondProgram) {
     ::close(other);
 }
 
+TEST_F(PictureArchiveTest, SecondProcessSeesTheLockAndHoldsItAgainstUs) {
+    OpenArchive();
+    ASSERT_NE(EditorState.ArchiveFile, -1);
+    // util-linux flock(1) stands in for a second instance of the editor.
+    QProcess probe;
+    probe.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), QStringLiteral("--nonblock"),
+                                          EditorState.ArchiveName, QStringLiteral("true")});
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(probe.exitCode(), 1);
+    CloseArchive();
+
+    QProcess holder;
+    holder.start(QStringLiteral("flock"),
+                 {QStringLiteral("--exclusive"), EditorState.ArchiveName, QStringLiteral("sh"),
+                  QStringLiteral("-c"), QStringLiteral("echo held; exec cat")});
+    ASSERT_TRUE(holder.waitForReadyRead(30000));
+    EXPECT_EQ(holder.readAll(), QByteArray("held\n"));
+    OpenArchive();
+    EXPECT_EQ(EditorState.ArchiveFile, -1);
+    holder.closeWriteChannel();  // cat ends, and with it the lock
+    ASSERT_TRUE(holder.waitForFinished(30000));
+    OpenArchive();
+    EXPECT_NE(EditorState.ArchiveFile, -1);
+}
+
 TEST_F(PictureArchiveTest, ArchiveHeldByAnotherProgramIsNotOpened) {
     const QByteArray red = ReadAll(FixturePath("jpeg/red.jpg"));
     WriteAll(EditorState.ArchiveName, Header(1, 1, {int32_t(red.size())}) + red);
@@ -439,4 +465,16 @@ TEST(PictureNumberList, RunsAreShortened) {
     const int some[] = {0, 1, 2, 3, 4, 9, 11, 12};
     EXPECT_EQ(PictureNumberList(some, 8), QStringLiteral("0-4, 9, 11-12"));
     EXPECT_EQ(PictureNumberList(nullptr, 0), QString());
+}
+
+TEST_F(PictureArchiveTest, DemoArchiveLoadsItsFourPictures) {
+    const QByteArray demo = ReadAll(QStringLiteral(SORVELLE_SOURCE_DIR "/demo/lesson.ims"));
+    ASSERT_FALSE(demo.isEmpty());
+    WriteAll(EditorState.ArchiveName, demo);
+    OpenArchive();
+    EXPECT_EQ(LoadReport(), QString());
+    EXPECT_EQ(EditorState.PictureCount, 4);
+    // 480 x 320 at 5/8: 4/8 would be narrower than a 250-pixel cell.
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(PictureTable[i].size(), QSize(300, 200)) << i;
+    EXPECT_EQ(Archive(), demo);
 }

@@ -219,3 +219,36 @@ TEST(PictureStripGeometry, ShownCountStaysWithinFive) {
     record.PicCount = -2;
     EXPECT_EQ(ShownPictureCount(record), 0);
 }
+
+TEST_F(PictureStripTest, LabelsHoldExactlyTheNumbersInTheirFormats) {
+    // The same text drawn on its own at (x, y) must give the very pixels of the strip's label box.
+    const auto label = [](const QString& text, int x, QColor background, int height) {
+        return Render(height, background, [&](QPainter& p, QSize) {
+            const QFontMetrics metrics(p.font());
+            p.setPen(Qt::black);
+            p.drawText(QRect(x, 3, metrics.horizontalAdvance(text), metrics.height()),
+                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+        });
+    };
+    const auto box = [](const QImage& image, const QString& text, int x) {
+        QFont font;
+        font.setPixelSize(11);
+        const QFontMetrics metrics(font);
+        return image.copy(QRect(x, 3, metrics.horizontalAdvance(text), metrics.height()));
+    };
+    pictures[42] = Solid(Qt::white);
+    const QImage archive = Render(
+        167, Aqua, [&](QPainter& p, QSize size) { PaintArchiveStrip(p, size, Aqua, 41, 43, -1, pictures); });
+    EXPECT_EQ(box(archive, "41", 3), box(label("41", 3, Aqua, 167), "41", 3));
+    EXPECT_EQ(box(archive, "42", 253), box(label("42", 253, Aqua, 167), "42", 253));
+
+    TItemRec record;
+    record.PicCount = 2;
+    record.Pics[0] = 42;
+    record.Pics[1] = 7;
+    const QImage line =
+        Render(146, Grey, [&](QPainter& p, QSize size) { PaintLineStrip(p, size, Grey, &record, pictures); });
+    EXPECT_EQ(box(line, " 0 42 ", 3), box(label(" 0 42 ", 3, Grey, 146), " 0 42 ", 3));
+    EXPECT_EQ(box(line, " 1 7 ", 222), box(label(" 1 7 ", 222, Grey, 146), " 1 7 ", 222));
+    EXPECT_NE(box(line, " 1 7 ", 222), box(label(" 1 8 ", 222, Grey, 146), " 1 7 ", 222));
+}
