@@ -48,7 +48,7 @@ void PrintCheckHelp() {
 }
 
 class TReport {
-public:
+  public:
     void Note(const std::string& line) { std::printf("%s\n", line.c_str()); }
     void Problem(const std::string& line) {
         std::printf("problem: %s\n", line.c_str());
@@ -56,7 +56,7 @@ public:
     }
     int Problems() const { return problems_; }
 
-private:
+  private:
     int problems_ = 0;
 };
 
@@ -92,8 +92,8 @@ int32_t CheckRecording(const QString& name, TReport& report) {
         return 0;
     }
     const int32_t positions = RecordingPositions(*player);
-    report.Note(Str("recording: %s: %" PRId32 " frames, %" PRId32 " positions (%.3f s)", Printable(name).c_str(),
-                    player->FrameCount, positions, PositionSeconds(positions)));
+    report.Note(Str("recording: %s: %" PRId32 " frames, %" PRId32 " positions (%.3f s)",
+                    Printable(name).c_str(), player->FrameCount, positions, PositionSeconds(positions)));
     return positions;
 }
 
@@ -107,15 +107,16 @@ int32_t CheckArchive(const QString& name, TReport& report) {
     if (scan.State == TArchiveScan::TState::Unreadable) return -1;
     const std::string file = Printable(name);
     if (!scan.HeaderComplete) {
-        report.Problem(Str("picture archive %s: %" PRId64 " bytes, shorter than its 2008-byte header", file.c_str(),
-                           scan.FileSize));
+        report.Problem(Str("picture archive %s: %" PRId64 " bytes, shorter than its 2008-byte header",
+                           file.c_str(), scan.FileSize));
         return 0;
     }
     report.Note(Str("picture archive: %s: %" PRId32 " pictures, %" PRId64 " bytes", file.c_str(), scan.Count,
                     scan.FileSize));
     if (scan.Count != scan.TableCount()) {
         // The size table cannot describe such an archive; its entries are not judged one by one.
-        report.Problem(Str("picture archive %s: picture count %" PRId32 " outside 0 to 500", file.c_str(), scan.Count));
+        report.Problem(
+            Str("picture archive %s: picture count %" PRId32 " outside 0 to 500", file.c_str(), scan.Count));
         return scan.TableCount();
     }
     for (int32_t i = 0; i < scan.TableCount(); ++i) {
@@ -162,8 +163,8 @@ int CheckPosLayout(const QString& name, TReport& report) {
     const int64_t size = file.size();
     const std::string shown = Printable(name);
     if (head.size() < 4) {
-        report.Problem(Str("segment table %s: %" PRId64 " bytes, too short to hold its record count", shown.c_str(),
-                           size));
+        report.Problem(Str("segment table %s: %" PRId64 " bytes, too short to hold its record count",
+                           shown.c_str(), size));
         return 0;
     }
     const int32_t n = qFromLittleEndian<int32_t>(head.constData());
@@ -187,14 +188,15 @@ void CheckRecords(int lines, int32_t positions, int32_t pictures, TReport& repor
         if (rec.Flag != 0 && rec.Flag != 1) oddFlags.push_back(i);
         if (hasSegment) {
             if (rec.Finish < rec.Start) {
-                report.Problem(Str("line %d: Finish %" PRId32 " before Start %" PRId32, i, rec.Finish, rec.Start));
+                report.Problem(
+                    Str("line %d: Finish %" PRId32 " before Start %" PRId32, i, rec.Finish, rec.Start));
             }
             if (rec.Start < 0 || rec.Finish < 0) {
                 report.Problem(Str("line %d: segment %" PRId32 "..%" PRId32 " reaches before 0", i, rec.Start,
                                    rec.Finish));
             } else if (positions > 0 && (rec.Start > positions || rec.Finish > positions)) {
-                report.Problem(Str("line %d: segment %" PRId32 "..%" PRId32 " lies outside the recording (%" PRId32
-                                   " positions)",
+                report.Problem(Str("line %d: segment %" PRId32 "..%" PRId32
+                                   " lies outside the recording (%" PRId32 " positions)",
                                    i, rec.Start, rec.Finish, positions));
             }
         }
@@ -211,8 +213,8 @@ void CheckRecords(int lines, int32_t positions, int32_t pictures, TReport& repor
     }
     if (!oddFlags.empty()) report.Problem("records with a Flag other than 0 or 1: " + RunList(oddFlags));
     if (!orphans.empty()) {
-        report.Problem(Str("records %s hold segments or pictures, but the text has %d lines", RunList(orphans).c_str(),
-                           lines));
+        report.Problem(Str("records %s hold segments or pictures, but the text has %d lines",
+                           RunList(orphans).c_str(), lines));
     }
 }
 
@@ -227,7 +229,8 @@ int RunCheck(const TArgs& args) {
         positional.push_back(a);
     }
     if (positional.empty()) return UsageError("check", "missing PROJECT.txt", CheckUsage);
-    if (positional.size() > 1) return UsageError("check", "unexpected argument '" + positional[1] + "'", CheckUsage);
+    if (positional.size() > 1)
+        return UsageError("check", "unexpected argument '" + positional[1] + "'", CheckUsage);
 
     const QString textName = PathFromArg(positional[0]);
     TProjectText text;
@@ -276,5 +279,5 @@ int RunCheck(const TArgs& args) {
 }  // namespace
 
 extern const TCommand CheckCommand;
-const TCommand CheckCommand = {"check", "read every file of a project and report what is damaged or inconsistent",
-                               RunCheck};
+const TCommand CheckCommand = {
+    "check", "read every file of a project and report what is damaged or inconsistent", RunCheck};

@@ -77,8 +77,8 @@ std::vector<TEntry> CollectEntries(const TProjectText& text, int32_t pictureCoun
 QByteArray ClockTime(int32_t position, char separator) {
     const int64_t ms = std::max<int64_t>(0, std::llround(double(position) * 1000.0 / PositionsPerSecond));
     char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 "%c%03" PRId64, ms / 3600000,
-                  ms / 60000 % 60, ms / 1000 % 60, separator, ms % 1000);
+    std::snprintf(buffer, sizeof buffer, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 "%c%03" PRId64,
+                  ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, separator, ms % 1000);
     return QByteArray(buffer);
 }
 
@@ -109,7 +109,9 @@ QByteArray Vtt(const std::vector<TEntry>& entries) {
     for (const TEntry& e : entries) {
         if (!HasVisibleText(e)) continue;
         QString text = e.Text;
-        text.replace(u'&', QStringLiteral("&amp;")).replace(u'<', QStringLiteral("&lt;")).replace(u'>', QStringLiteral("&gt;"));
+        text.replace(u'&', QStringLiteral("&amp;"))
+            .replace(u'<', QStringLiteral("&lt;"))
+            .replace(u'>', QStringLiteral("&gt;"));
         out += ClockTime(e.Start, '.') + " --> " + ClockTime(e.Finish, '.') + '\n';
         out += text.toUtf8() + "\n\n";
     }
@@ -131,7 +133,8 @@ QByteArray Csv(const std::vector<TEntry>& entries) {
     for (const TEntry& e : entries) {
         QString text = e.Text;
         text.replace(u'"', QStringLiteral("\"\""));
-        out += QByteArray::number(e.Line) + ',' + Seconds(e.Start) + ',' + Seconds(e.Finish) + ",\"" + text.toUtf8() + "\"\n";
+        out += QByteArray::number(e.Line) + ',' + Seconds(e.Start) + ',' + Seconds(e.Finish) + ",\"" +
+               text.toUtf8() + "\"\n";
     }
     return out;
 }
@@ -165,7 +168,8 @@ bool IsProjectFile(const QString& output, const QString& textName) {
     const QString target = QFileInfo(output).absoluteFilePath();
     const QString canonicalTarget = QFileInfo(output).canonicalFilePath();
     QStringList names{textName};
-    for (const char* ext : {"txr", "mp3", "pos", "ims"}) names << CompanionName(textName, QString::fromLatin1(ext));
+    for (const char* ext : {"txr", "mp3", "pos", "ims"})
+        names << CompanionName(textName, QString::fromLatin1(ext));
     for (const QString& name : names) {
         const QFileInfo info(name);
         if (info.absoluteFilePath() == target) return true;
@@ -200,7 +204,8 @@ int RunExport(const TArgs& args) {
             return 0;
         }
         if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size()) return UsageError("export", "option " + a + " needs a file name", ExportUsage);
+            if (i + 1 >= args.size())
+                return UsageError("export", "option " + a + " needs a file name", ExportUsage);
             output = args[++i];
             haveOutput = true;
         } else if (a.rfind("--output=", 0) == 0) {
@@ -214,18 +219,21 @@ int RunExport(const TArgs& args) {
     }
     if (positional.empty()) return UsageError("export", "missing FORMAT", ExportUsage);
     if (positional.size() < 2) return UsageError("export", "missing PROJECT.txt", ExportUsage);
-    if (positional.size() > 2) return UsageError("export", "unexpected argument '" + positional[2] + "'", ExportUsage);
+    if (positional.size() > 2)
+        return UsageError("export", "unexpected argument '" + positional[2] + "'", ExportUsage);
     if (haveOutput && output.empty()) return UsageError("export", "empty output file name", ExportUsage);
     const std::string& format = positional[0];
     if (format != "srt" && format != "vtt" && format != "audacity" && format != "csv" && format != "json") {
-        return UsageError("export", "unknown format '" + format + "' (srt, vtt, audacity, csv or json)", ExportUsage);
+        return UsageError("export", "unknown format '" + format + "' (srt, vtt, audacity, csv or json)",
+                          ExportUsage);
     }
 
     const QString textName = PathFromArg(positional[1]);
     TProjectText text;
     std::string error;
     if (!LoadProjectText(textName, text, error)) return Fail("export", error, 2);
-    if (!LoadSegmentTable(CompanionName(textName, QStringLiteral("pos")), error)) return Fail("export", error, 2);
+    if (!LoadSegmentTable(CompanionName(textName, QStringLiteral("pos")), error))
+        return Fail("export", error, 2);
     if (haveOutput && IsProjectFile(PathFromArg(output), textName)) {
         return Fail("export", "refusing to write over the project's own file " + output, 2);
     }
@@ -236,16 +244,21 @@ int RunExport(const TArgs& args) {
     const std::vector<TEntry> entries = CollectEntries(text, pictureCount);
 
     QByteArray bytes;
-    if (format == "srt") bytes = Srt(entries);
-    else if (format == "vtt") bytes = Vtt(entries);
-    else if (format == "audacity") bytes = Audacity(entries);
-    else if (format == "csv") bytes = Csv(entries);
-    else bytes = Json(entries, textName);
+    if (format == "srt")
+        bytes = Srt(entries);
+    else if (format == "vtt")
+        bytes = Vtt(entries);
+    else if (format == "audacity")
+        bytes = Audacity(entries);
+    else if (format == "csv")
+        bytes = Csv(entries);
+    else
+        bytes = Json(entries, textName);
     return WriteOutput(bytes, output);
 }
 
 }  // namespace
 
 extern const TCommand ExportCommand;
-const TCommand ExportCommand = {"export", "write a project's bound lines as srt, vtt, audacity labels, csv or json",
-                                RunExport};
+const TCommand ExportCommand = {
+    "export", "write a project's bound lines as srt, vtt, audacity labels, csv or json", RunExport};

@@ -77,8 +77,8 @@ bool ParseLabels(const QByteArray& bytes, std::vector<TLabel>& labels, std::stri
             return false;
         }
         if (end < start) {
-            error = where + "the label ends (" + fields[1].trimmed().toStdString() + " s) before it starts (" +
-                    fields[0].trimmed().toStdString() + " s)";
+            error = where + "the label ends (" + fields[1].trimmed().toStdString() +
+                    " s) before it starts (" + fields[0].trimmed().toStdString() + " s)";
             return false;
         }
         TLabel label;
@@ -107,7 +107,8 @@ int RunImport(const TArgs& args) {
     }
     if (positional.size() < 2) return UsageError("import", "missing LABELS.txt", ImportUsage);
     if (positional.size() < 3) return UsageError("import", "missing PROJECT.txt", ImportUsage);
-    if (positional.size() > 3) return UsageError("import", "unexpected argument '" + positional[3] + "'", ImportUsage);
+    if (positional.size() > 3)
+        return UsageError("import", "unexpected argument '" + positional[3] + "'", ImportUsage);
 
     const QString labelsName = PathFromArg(positional[1]);
     if (!FileExists(labelsName)) return Fail("import", "no such file: " + positional[1], 2);
@@ -146,9 +147,11 @@ int RunImport(const TArgs& args) {
     }
     if (!WritePosFile(posName)) return Fail("import", "cannot write " + Printable(posName), 1);
 
-    std::printf("%zu labels set the segments of lines 0 to %zu in %s\n", labels.size(), labels.size() - 1, Printable(posName).c_str());
+    std::printf("%zu labels set the segments of lines 0 to %zu in %s\n", labels.size(), labels.size() - 1,
+                Printable(posName).c_str());
     if (labels.size() > size_t(text.lines.size())) {
-        std::fprintf(stderr, "sorvelle-cli import: warning: %s has %lld lines; labels from %lld on bind to no line\n",
+        std::fprintf(stderr,
+                     "sorvelle-cli import: warning: %s has %lld lines; labels from %lld on bind to no line\n",
                      positional[2].c_str(), static_cast<long long>(text.lines.size()),
                      static_cast<long long>(text.lines.size()));
     }

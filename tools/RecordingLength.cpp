@@ -5,7 +5,8 @@
 #include "TMyPlayer0802.h"
 
 int32_t RecordingPositions(TMyPlayer0802& player) {
-    const int32_t frameCount = player.FileData != nullptr && player.FrameOffsets != nullptr ? player.FrameCount : 0;
+    const int32_t frameCount =
+        player.FileData != nullptr && player.FrameOffsets != nullptr ? player.FrameCount : 0;
     if (frameCount <= 1 || player.Channels <= 0 || player.SampleRate <= 0) return 0;
 
     // Bytes of PCM per frame: frames 20 to 29 of a full recording, every frame of a shorter one.

@@ -24,7 +24,8 @@ TArchiveScan::TExtent TArchiveScan::Extent(int32_t picture) const {
     extent.Offset = HeaderBytes;
     for (int32_t i = 0; i < picture; ++i) extent.Offset += Sizes[size_t(i)];
     extent.Size = Sizes[size_t(picture)];
-    extent.Inside = extent.Size >= 0 && extent.Offset >= HeaderBytes && extent.Offset + extent.Size <= FileSize;
+    extent.Inside =
+        extent.Size >= 0 && extent.Offset >= HeaderBytes && extent.Offset + extent.Size <= FileSize;
     return extent;
 }
 

@@ -21,7 +21,7 @@ struct TArchiveScan {
     int64_t FileSize = 0;
     bool HeaderComplete = false;  // the file holds all 2008 header bytes
     int32_t FormatWord = 0;
-    int32_t Count = 0;            // N as stored, unchecked
+    int32_t Count = 0;                 // N as stored, unchecked
     std::array<int32_t, 500> Sizes{};  // entries the file cuts off read as 0
 
     // N cut to 0 .. 500: the pictures whose sizes the table can hold.

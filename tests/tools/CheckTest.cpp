@@ -14,7 +14,7 @@ namespace {
 constexpr int32_t RecordingPositionsOfFixture = 22564;
 
 class CheckTest : public TTestProject {
-protected:
+  protected:
     // Text, second text, recording, segment table and two pictures, all consistent.
     void WriteSoundProject() {
         WriteText("one\r\ntwo\r\nthree\r\nfour\r\n");
@@ -25,7 +25,9 @@ protected:
     }
 
     static std::vector<TRecordSpec> SoundRecords() {
-        return {{0, 1, 0, 11025, {0}}, {1, 1, 11025, 22000, {1, 0}}, {3, 1, 20000, RecordingPositionsOfFixture, {}}};
+        return {{0, 1, 0, 11025, {0}},
+                {1, 1, 11025, 22000, {1, 0}},
+                {3, 1, 20000, RecordingPositionsOfFixture, {}}};
     }
 
     TCliResult Check() { return RunCli({QStringLiteral("check"), Text()}); }
@@ -113,7 +115,8 @@ TEST_F(CheckTest, SegmentsOutsideTheRecording) {
     auto records = SoundRecords();
     records.push_back({2, 1, 22000, RecordingPositionsOfFixture + 1, {}});
     WritePos(records);
-    ExpectProblem(QStringLiteral("line 2: segment 22000..22565 lies outside the recording (22564 positions)"));
+    ExpectProblem(
+        QStringLiteral("line 2: segment 22000..22565 lies outside the recording (22564 positions)"));
 
     records.back() = {2, 1, -5, 100, {}};
     WritePos(records);

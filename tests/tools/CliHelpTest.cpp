@@ -30,8 +30,8 @@ TEST(CliHelpTest, EachSubcommandHasItsHelpOnStdout) {
 }
 
 TEST(CliHelpTest, HelpWinsOverOtherArguments) {
-    const TCliResult r = RunCli({QStringLiteral("export"), QStringLiteral("srt"), QStringLiteral("/nowhere/p.txt"),
-                                 QStringLiteral("--help")});
+    const TCliResult r = RunCli({QStringLiteral("export"), QStringLiteral("srt"),
+                                 QStringLiteral("/nowhere/p.txt"), QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.startsWith("usage: sorvelle-cli export"));
 }
@@ -67,7 +67,8 @@ TEST(CliHelpTest, MissingFilesGiveOneLineAndExitTwo) {
     const QStringList cases[] = {
         {QStringLiteral("export"), QStringLiteral("json"), missing},
         {QStringLiteral("check"), missing},
-        {QStringLiteral("import"), QStringLiteral("audacity"), QStringLiteral("/nonexistent-sorvelle/l.txt"), missing},
+        {QStringLiteral("import"), QStringLiteral("audacity"), QStringLiteral("/nonexistent-sorvelle/l.txt"),
+         missing},
     };
     for (const QStringList& args : cases) {
         const TCliResult r = RunCli(args);

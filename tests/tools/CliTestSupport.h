@@ -34,10 +34,10 @@ struct TRecordSpec {
 
 // A project "p" in its own temporary folder.
 class TTestProject : public FreshStateTest {
-protected:
+  protected:
     void SetUp() override;
 
-    QString Path(const QString& ext) const;     // p.<ext>
+    QString Path(const QString& ext) const;  // p.<ext>
     QString Text() const { return Path(QStringLiteral("txt")); }
     void WriteText(const QByteArray& bytes) const;
     // Writes the .pos with the editor's own writer from a fresh table holding the given records.

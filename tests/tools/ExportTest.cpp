@@ -32,25 +32,27 @@ QByteArray RunFfmpegTool(const char* tool, const QStringList& args) {
 QStringList ProbedTimings(const QString& file) {
     const QByteArray out = RunFfmpegTool(
         "ffprobe", {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                    QStringLiteral("packet=pts_time,duration_time"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
-                    file});
+                    QStringLiteral("packet=pts_time,duration_time"), QStringLiteral("-of"),
+                    QStringLiteral("csv=p=0"), file});
     return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
 }
 
 QString Millis(int32_t position) {
     const int64_t ms = std::max<int64_t>(0, std::llround(double(position) * 1000.0 / 11025));
-    return QString::asprintf("%lld.%03lld000", static_cast<long long>(ms / 1000), static_cast<long long>(ms % 1000));
+    return QString::asprintf("%lld.%03lld000", static_cast<long long>(ms / 1000),
+                             static_cast<long long>(ms % 1000));
 }
 
 QString ExpectedTiming(int32_t start, int32_t finish) {
     const int64_t a = std::max<int64_t>(0, std::llround(double(start) * 1000.0 / 11025));
     const int64_t b = std::max<int64_t>(0, std::llround(double(finish) * 1000.0 / 11025));
     return Millis(start) + u',' +
-           QString::asprintf("%lld.%03lld000", static_cast<long long>((b - a) / 1000), static_cast<long long>((b - a) % 1000));
+           QString::asprintf("%lld.%03lld000", static_cast<long long>((b - a) / 1000),
+                             static_cast<long long>((b - a) % 1000));
 }
 
 class ExportTest : public TTestProject {
-protected:
+  protected:
     TCliResult Export(const char* format, const QStringList& extra = {}) {
         return RunCli(QStringList{QStringLiteral("export"), QString::fromLatin1(format), Text()} + extra);
     }
@@ -72,14 +74,16 @@ TEST_F(ExportTest, SrtIsReadByFfmpegWithTheSameTimingsAndTexts) {
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_TRUE(r.out.isEmpty());
 
-    EXPECT_EQ(ProbedTimings(srt),
-              (QStringList{ExpectedTiming(5513, 13781), ExpectedTiming(16538, 22050), ExpectedTiming(33075, 38588)}));
+    EXPECT_EQ(ProbedTimings(srt), (QStringList{ExpectedTiming(5513, 13781), ExpectedTiming(16538, 22050),
+                                               ExpectedTiming(33075, 38588)}));
     // ffmpeg's own SubRip writer, fed by its reader: the texts survive the trip.
-    const QString back = QString::fromUtf8(RunFfmpegTool(
-        "ffmpeg", {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), srt, QStringLiteral("-f"),
-                   QStringLiteral("srt"), QStringLiteral("-")}));
-    EXPECT_TRUE(back.contains(QStringLiteral("00:00:00,500 --> 00:00:01,250\nHello one\n"))) << back.toStdString();
-    EXPECT_TRUE(back.contains(QString::fromUtf8(u8"00:00:03,000 --> 00:00:03,500\nЖёлтый, последний\n"))) << back.toStdString();
+    const QString back = QString::fromUtf8(
+        RunFfmpegTool("ffmpeg", {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), srt,
+                                 QStringLiteral("-f"), QStringLiteral("srt"), QStringLiteral("-")}));
+    EXPECT_TRUE(back.contains(QStringLiteral("00:00:00,500 --> 00:00:01,250\nHello one\n")))
+        << back.toStdString();
+    EXPECT_TRUE(back.contains(QString::fromUtf8(u8"00:00:03,000 --> 00:00:03,500\nЖёлтый, последний\n")))
+        << back.toStdString();
     EXPECT_FALSE(back.contains(QStringLiteral("not bound")));
 }
 
@@ -102,11 +106,11 @@ TEST_F(ExportTest, WebVttIsReadByFfmpegWithTheSameTimingsAndTexts) {
     EXPECT_TRUE(bytes.startsWith("WEBVTT\n\n00:00:00.500 --> 00:00:01.250\nHello one\n\n"));
     EXPECT_TRUE(bytes.contains("Second &lt;b&gt; &amp; \"line\""));
 
-    EXPECT_EQ(ProbedTimings(vtt),
-              (QStringList{ExpectedTiming(5513, 13781), ExpectedTiming(16538, 22050), ExpectedTiming(33075, 38588)}));
-    const QString back = QString::fromUtf8(RunFfmpegTool(
-        "ffmpeg", {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), vtt, QStringLiteral("-f"),
-                   QStringLiteral("srt"), QStringLiteral("-")}));
+    EXPECT_EQ(ProbedTimings(vtt), (QStringList{ExpectedTiming(5513, 13781), ExpectedTiming(16538, 22050),
+                                               ExpectedTiming(33075, 38588)}));
+    const QString back = QString::fromUtf8(
+        RunFfmpegTool("ffmpeg", {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), vtt,
+                                 QStringLiteral("-f"), QStringLiteral("srt"), QStringLiteral("-")}));
     // The reader turns the references back into the characters of the line.
     EXPECT_TRUE(back.contains(QStringLiteral("00:00:01,500 --> 00:00:02,000\nSecond <b> & \"line\"\n")))
         << back.toStdString();
@@ -123,7 +127,8 @@ TEST_F(ExportTest, SubtitlesLeaveOutEmptyLinesAndClampNegativeTimes) {
                                   "00:00:02.000 --> 00:00:03.000\nthird\n\n"));
     // The data formats keep every bound line, as stored.
     const TCliResult labels = Export("audacity");
-    EXPECT_EQ(labels.out, QByteArray("-0.045351\t1.000000\tfirst\n1.000000\t2.000000\t   \n2.000000\t3.000000\tthird\n"));
+    EXPECT_EQ(labels.out,
+              QByteArray("-0.045351\t1.000000\tfirst\n1.000000\t2.000000\t   \n2.000000\t3.000000\tthird\n"));
 }
 
 TEST_F(ExportTest, JsonParsesAndCarriesLineFlagPositionsAndPicturesInRange) {
@@ -158,7 +163,8 @@ TEST_F(ExportTest, JsonParsesAndCarriesLineFlagPositionsAndPicturesInRange) {
         EXPECT_DOUBLE_EQ(e.value(QStringLiteral("start")).toDouble(), starts[i] / 11025.0);
         EXPECT_DOUBLE_EQ(e.value(QStringLiteral("end")).toDouble(), (starts[i] + 100) / 11025.0);
         EXPECT_EQ(e.value(QStringLiteral("text")).toString(), QString::fromLatin1(texts[i]));
-        EXPECT_EQ(e.value(QStringLiteral("pictures")).toArray().toVariantList(), pictures[i]) << "entry " << i;
+        EXPECT_EQ(e.value(QStringLiteral("pictures")).toArray().toVariantList(), pictures[i])
+            << "entry " << i;
     }
 }
 
@@ -177,11 +183,13 @@ TEST_F(ExportTest, Windows1251TextComesOutAsUtf8) {
     WritePos({{0, 1, 0, 11025, {}}, {1, 1, 11025, 22050, {}}});
     const TCliResult labels = Export("audacity");
     ASSERT_EQ(labels.exitCode, 0);
-    EXPECT_EQ(labels.out, QString::fromUtf8(u8"0.000000\t1.000000\tПривет, ёж\n1.000000\t2.000000\tЩука\n").toUtf8());
+    EXPECT_EQ(labels.out,
+              QString::fromUtf8(u8"0.000000\t1.000000\tПривет, ёж\n1.000000\t2.000000\tЩука\n").toUtf8());
     const QJsonArray entries =
         QJsonDocument::fromJson(Export("json").out).object().value(QStringLiteral("entries")).toArray();
     ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(entries[0].toObject().value(QStringLiteral("text")).toString(), QString::fromUtf8(u8"Привет, ёж"));
+    EXPECT_EQ(entries[0].toObject().value(QStringLiteral("text")).toString(),
+              QString::fromUtf8(u8"Привет, ёж"));
     const TCliResult srt = Export("srt");
     EXPECT_TRUE(srt.out.contains(QString::fromUtf8(u8"\nЩука\n").toUtf8()));
 }
@@ -199,7 +207,8 @@ TEST_F(ExportTest, OnlyLinesWithARecordAndFlagOneInLineOrder) {
     QByteArray text;
     for (int i = 0; i < 503; ++i) text += "line " + QByteArray::number(i) + "\r\n";
     WriteText(text);
-    WritePos({{499, 1, 40, 50, {}}, {0, 1, 10, 20, {}}, {1, 0, 5, 6, {}}, {2, -1, 7, 8, {}}, {3, 1, 30, 35, {}}});
+    WritePos(
+        {{499, 1, 40, 50, {}}, {0, 1, 10, 20, {}}, {1, 0, 5, 6, {}}, {2, -1, 7, 8, {}}, {3, 1, 30, 35, {}}});
     const TCliResult r = Export("audacity");
     ASSERT_EQ(r.exitCode, 0);
     const QStringList rows = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
@@ -213,7 +222,8 @@ TEST_F(ExportTest, RecordsBeyondTheTextAreNotExported) {
     WriteText("one line, no break at the end");
     WritePos({{0, 1, 1, 2, {}}, {1, 1, 3, 4, {}}, {7, 1, 5, 6, {}}});
     const TCliResult r = Export("csv");
-    EXPECT_EQ(r.out, QByteArray("line,start,end,text\n0,0.000091,0.000181,\"one line, no break at the end\"\n"));
+    EXPECT_EQ(r.out,
+              QByteArray("line,start,end,text\n0,0.000091,0.000181,\"one line, no break at the end\"\n"));
 }
 
 TEST_F(ExportTest, OutputOverAProjectFileIsRefused) {
@@ -232,7 +242,8 @@ TEST_F(ExportTest, OutputOverAProjectFileIsRefused) {
 
 TEST_F(ExportTest, OutputThatCannotBeWrittenExitsOne) {
     WriteText("a\r\n");
-    const TCliResult r = Export("json", {QStringLiteral("-o"), dir_.filePath(QStringLiteral("no/such/dir/out.json"))});
+    const TCliResult r =
+        Export("json", {QStringLiteral("-o"), dir_.filePath(QStringLiteral("no/such/dir/out.json"))});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(ErrLines(r).size(), 1);
 }
@@ -241,7 +252,8 @@ TEST_F(ExportTest, ExportChangesNoProjectFile) {
     WriteSubtitleProject();
     WriteArchive({Jpeg(QStringLiteral("red.jpg"))});
     const auto before = Snapshot();
-    for (const char* format : {"srt", "vtt", "audacity", "csv", "json"}) EXPECT_EQ(Export(format).exitCode, 0);
+    for (const char* format : {"srt", "vtt", "audacity", "csv", "json"})
+        EXPECT_EQ(Export(format).exitCode, 0);
     const auto after = Snapshot();
     EXPECT_EQ(before.keys(), after.keys());
     for (const QString& name : before.keys()) {

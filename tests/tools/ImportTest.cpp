@@ -11,7 +11,7 @@
 namespace {
 
 class ImportTest : public TTestProject {
-protected:
+  protected:
     QString Labels() const { return dir_.filePath(QStringLiteral("labels.txt")); }
     QString Pos() const { return Path(QStringLiteral("pos")); }
 
@@ -94,8 +94,8 @@ TEST_F(ImportTest, AudacityLabelsRoundTripThroughImportAndExport) {
     ReadBack();
     std::vector<std::pair<int32_t, int32_t>> imported;
     for (int i = 0; i < 5; ++i) imported.push_back({ItemTable[i].Start, ItemTable[i].Finish});
-    const double seconds[5][2] = {{0.25, 1.75}, {1.75, 1.75}, {2.000023, 3.999977}, {3600.123456, 3725.000001},
-                                  {7200.0, 7201.5}};
+    const double seconds[5][2] = {
+        {0.25, 1.75}, {1.75, 1.75}, {2.000023, 3.999977}, {3600.123456, 3725.000001}, {7200.0, 7201.5}};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(imported[size_t(i)].first, int32_t(std::llround(seconds[i][0] * 11025))) << i;
         EXPECT_EQ(imported[size_t(i)].second, int32_t(std::llround(seconds[i][1] * 11025))) << i;
@@ -143,7 +143,8 @@ TEST_F(ImportTest, WritesWhatSaveWritesKeepingPicturesOtherRecordsAndTheTail) {
 TEST_F(ImportTest, FiveHundredLabelsAreTakenAndFiveHundredOneRefused) {
     WriteText("a\r\n");
     QByteArray labels;
-    for (int i = 0; i < 500; ++i) labels += QByteArray::number(i) + "\t" + QByteArray::number(i + 1) + "\tx\n";
+    for (int i = 0; i < 500; ++i)
+        labels += QByteArray::number(i) + "\t" + QByteArray::number(i + 1) + "\tx\n";
     const TCliResult r = Import(labels);
     ASSERT_EQ(r.exitCode, 0);
     // More labels than lines: written, with a warning.
@@ -165,7 +166,8 @@ TEST_F(ImportTest, TooManyLabelsCreateNoSegmentTable) {
 TEST_F(ImportTest, ALabelEndingBeforeItStartsIsRefused) {
     WriteText("a\r\nb\r\n");
     WritePos({{0, 1, 5, 6, {1}}});
-    ExpectRefused("1\t2\tfine\n3.5\t3.25\tbackwards\n", "line 2: the label ends (3.25 s) before it starts (3.5 s)");
+    ExpectRefused("1\t2\tfine\n3.5\t3.25\tbackwards\n",
+                  "line 2: the label ends (3.25 s) before it starts (3.5 s)");
 }
 
 TEST_F(ImportTest, MalformedLabelLinesAreRefused) {
@@ -187,8 +189,8 @@ TEST_F(ImportTest, AnEmptyTrackWritesNothing) {
 
 TEST_F(ImportTest, AMissingProjectTextIsAUsageError) {
     WriteAll(Labels(), "1\t2\tx\n");
-    const TCliResult r =
-        RunCli({QStringLiteral("import"), QStringLiteral("audacity"), Labels(), dir_.filePath(QStringLiteral("q.txt"))});
+    const TCliResult r = RunCli({QStringLiteral("import"), QStringLiteral("audacity"), Labels(),
+                                 dir_.filePath(QStringLiteral("q.txt"))});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(ErrLines(r).size(), 1);
     EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("q.pos"))));

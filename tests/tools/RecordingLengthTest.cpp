@@ -9,7 +9,8 @@
 #include "TestSupport.h"
 
 TEST(RecordingLengthTest, EqualsTheSampleCountOfAFullDecodeForEveryFixture) {
-    const QStringList files = QDir(FixturePath(QStringLiteral("mp3"))).entryList({QStringLiteral("*.mp3")}, QDir::Files);
+    const QStringList files =
+        QDir(FixturePath(QStringLiteral("mp3"))).entryList({QStringLiteral("*.mp3")}, QDir::Files);
     ASSERT_GE(files.size(), 5);
     int opened = 0;
     for (const QString& name : files) {
