@@ -77,7 +77,12 @@ void TAddItemsForm::Memo2MouseUp(QObject*, TMouseButton Button, TShiftState, int
     for (const TContextLine& line : ContextLines(c, n)) {
         QTextCharFormat format;
         format.setForeground(line.Current ? QColor(255, 0, 0) : QColor(0, 0, 0));
-        if (!first) cursor.insertBlock();
+        // The block keeps the colour too, so an empty current line is red where one types.
+        if (first) {
+            cursor.setBlockCharFormat(format);
+        } else {
+            cursor.insertBlock(QTextBlockFormat(), format);
+        }
         cursor.insertText(MemoLine(*Memo1->document(), line.Line), format);
         first = false;
     }
