@@ -27,5 +27,9 @@ void RunHandler(const std::function<void()>& handler) {
         ShowException(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
         ShowException(QString::fromUtf8(e.what()));
+    } catch (...) {
+        // Nothing may unwind into the event loop; an exception of no known kind still ends only
+        // its handler.
+        ShowException(QStringLiteral("Unknown error"));
     }
 }

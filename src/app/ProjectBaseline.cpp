@@ -18,7 +18,8 @@ struct TProjectBaseline {
 TProjectBaseline Baseline;
 
 bool SameRecord(const TItemRec& a, const TItemRec& b) {
-    if (a.Flag != b.Flag || a.Start != b.Start || a.Finish != b.Finish || a.PicCount != b.PicCount) return false;
+    if (a.Flag != b.Flag || a.Start != b.Start || a.Finish != b.Finish || a.PicCount != b.PicCount)
+        return false;
     for (int k = 0; k < 5; ++k) {
         if (a.Pics[k] != b.Pics[k]) return false;
     }

@@ -29,13 +29,20 @@ void SaveMemo(TMemo* memo, const QString& path) {
 // Takes the baseline when the open command ends, also when a later step of it fails: from the
 // loaded text on, the window holds the new project.
 class TBaselineOnExit {
-public:
+  public:
     explicit TBaselineOnExit(const TAddItemsForm& form) : form_(form) {}
-    ~TBaselineOnExit() { TakeProjectBaseline(form_); }
+    ~TBaselineOnExit() {
+        try {
+            TakeProjectBaseline(form_);
+        } catch (...) {
+            // Out of memory while a failure unwinds: the previous baseline stays, which errs
+            // towards asking once more before the project is dropped.
+        }
+    }
     TBaselineOnExit(const TBaselineOnExit&) = delete;
     TBaselineOnExit& operator=(const TBaselineOnExit&) = delete;
 
-private:
+  private:
     const TAddItemsForm& form_;
 };
 

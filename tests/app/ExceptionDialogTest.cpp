@@ -8,7 +8,8 @@
 #include "WindowTestSupport.h"
 
 TEST(ExceptionText, AppendsAFullStopAfterCharactersThatSortAfterIt) {
-    EXPECT_EQ(ExceptionText(QStringLiteral("Cannot open file a.txt")), QStringLiteral("Cannot open file a.txt."));
+    EXPECT_EQ(ExceptionText(QStringLiteral("Cannot open file a.txt")),
+              QStringLiteral("Cannot open file a.txt."));
     EXPECT_EQ(ExceptionText(QStringLiteral("Done.")), QStringLiteral("Done."));
     EXPECT_EQ(ExceptionText(QStringLiteral("Why?")), QStringLiteral("Why?."));
     EXPECT_EQ(ExceptionText(QStringLiteral("Wow!")), QStringLiteral("Wow!"));
@@ -28,13 +29,14 @@ TEST(RunHandler, AnExceptionEndsTheHandlerAndIsShown) {
     });
     RunHandler([] { throw std::bad_alloc(); });
     RunHandler([] { throw std::runtime_error("plain"); });
+    RunHandler([] { throw 42; });
     int runs = 0;
     RunHandler([&] { ++runs; });
     ExceptionDialogOverride = nullptr;
     EXPECT_FALSE(after);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Cannot open file x."), QStringLiteral("Out of memory."),
-                                  QStringLiteral("plain.")}));
+                                  QStringLiteral("plain."), QStringLiteral("Unknown error.")}));
 }
 
 TEST(ShowException, ShowsAnErrorBoxTitledSorvelle) {

@@ -17,9 +17,11 @@
 namespace {
 
 class OpenSaveTest : public WindowTest {
-protected:
+  protected:
     // A project "lesson" in the test's folder with the given files.
-    QString MakeProject(const QString& folder, const QByteArray& text, const QByteArray* txr,
+    QString MakeProject(const QString& folder,
+                        const QByteArray& text,
+                        const QByteArray* txr,
                         const QByteArray* pos) {
         QDir(dir.path()).mkpath(folder);
         const QString stem = dir.filePath(folder + QStringLiteral("/lesson."));
@@ -33,7 +35,7 @@ protected:
 // Without CAP_DAC_OVERRIDE in this thread's effective set, root too obeys a folder's permission
 // bits, so a folder made read-only is read-only for the test.
 class TObeyPermissions {
-public:
+  public:
     TObeyPermissions() {
         header_.version = _LINUX_CAPABILITY_VERSION_3;
         header_.pid = 0;
@@ -48,7 +50,7 @@ public:
     TObeyPermissions(const TObeyPermissions&) = delete;
     TObeyPermissions& operator=(const TObeyPermissions&) = delete;
 
-private:
+  private:
     __user_cap_header_struct header_{};
     __user_cap_data_struct saved_[2]{};
     bool active_ = false;
@@ -85,7 +87,8 @@ TEST_F(OpenSaveTest, OpenThenSaveWithoutChanges) {
         EXPECT_EQ(Int32At(saved, 4 + 12 * i + 4), fromFile ? 1000 * i + 10 : 0);
         EXPECT_EQ(Int32At(saved, 4 + 12 * i + 8), fromFile ? 1000 * i + 20 : 0);
         EXPECT_EQ(Int16At(saved, 6004 + 12 * i), fromFile ? 1 : 0);
-        for (int k = 0; k < 5; ++k) EXPECT_EQ(Int16At(saved, 6004 + 12 * i + 2 + 2 * k), fromFile ? 10 * i + k : 0);
+        for (int k = 0; k < 5; ++k)
+            EXPECT_EQ(Int16At(saved, 6004 + 12 * i + 2 + 2 * k), fromFile ? 10 * i + k : 0);
     }
 }
 
@@ -95,7 +98,8 @@ TEST_F(OpenSaveTest, Windows1251AndUtf8TextsRoundTripByteForByte) {
         if (b != '\r' && b != '\n') every.append(char(b));
     }
     const QByteArray cp1251 = "\xCF\xF0\xE8\xE2\xE5\xF2\r\n" + every + "\r\nend\r\n";
-    const QByteArray utf8 = QStringLiteral("Привет, мир 🙂\r\nnbsp\u00a0tab\t\r\n\u2028x\r\n").toUtf8();
+    const QByteArray utf8 =
+        QStringLiteral("Привет, мир 🙂\r\nnbsp\u00a0tab\t\r\n\u2028x\r\n").toUtf8();
     const QString text1 = MakeProject(QStringLiteral("a"), cp1251, &utf8, nullptr);
     Open(text1);
     ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('|')).toStdString();

@@ -1,8 +1,8 @@
 // "Save changes?" before the window closes or another project replaces the one in it.
-#include <QMessageBox>
-#include <QTimer>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 
 #include "EditorState.h"
 #include "ProjectBaseline.h"
@@ -11,7 +11,7 @@
 namespace {
 
 class UnsavedChangesTest : public WindowTest {
-protected:
+  protected:
     QString first;
     QString second;
 

@@ -21,12 +21,12 @@ inline void PrintTo(const QRect& r, std::ostream* os) {
 }
 
 class WindowTest : public FreshStateTest {
-protected:
+  protected:
     QTemporaryDir dir;
     std::unique_ptr<TAddItemsForm> form;
-    QStringList messages;       // what the exception dialog showed
-    QStringList filtersSeen;    // the file dialog's filter each time it ran
-    int questions = 0;          // how often "Save changes?" was asked
+    QStringList messages;     // what the exception dialog showed
+    QStringList filtersSeen;  // the file dialog's filter each time it ran
+    int questions = 0;        // how often "Save changes?" was asked
     TSaveChangesAnswer answer = TSaveChangesAnswer::Cancel;
 
     void SetUp() override {

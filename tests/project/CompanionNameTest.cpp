@@ -7,19 +7,27 @@
 #include "TestSupport.h"
 
 TEST(CompanionName, ReplacesTheLastThreeCharacters) {
-    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("txr")), QStringLiteral("lesson1.txr"));
-    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("mp3")), QStringLiteral("lesson1.mp3"));
-    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("pos")), QStringLiteral("lesson1.pos"));
-    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("ims")), QStringLiteral("lesson1.ims"));
+    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("txr")),
+              QStringLiteral("lesson1.txr"));
+    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("mp3")),
+              QStringLiteral("lesson1.mp3"));
+    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("pos")),
+              QStringLiteral("lesson1.pos"));
+    EXPECT_EQ(CompanionName(QStringLiteral("lesson1.txt"), QStringLiteral("ims")),
+              QStringLiteral("lesson1.ims"));
     EXPECT_EQ(CompanionName(QStringLiteral("/home/u/a b/lesson1.txt"), QStringLiteral("pos")),
               QStringLiteral("/home/u/a b/lesson1.pos"));
 }
 
 TEST(CompanionName, DoesNotLookAtTheExtension) {
-    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("txr")), QStringLiteral("notes.ttxr"));
-    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("mp3")), QStringLiteral("notes.tmp3"));
-    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("pos")), QStringLiteral("notes.tpos"));
-    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("ims")), QStringLiteral("notes.tims"));
+    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("txr")),
+              QStringLiteral("notes.ttxr"));
+    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("mp3")),
+              QStringLiteral("notes.tmp3"));
+    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("pos")),
+              QStringLiteral("notes.tpos"));
+    EXPECT_EQ(CompanionName(QStringLiteral("notes.text"), QStringLiteral("ims")),
+              QStringLiteral("notes.tims"));
 }
 
 TEST(CompanionName, ThreeCharactersOrFewerGiveAnEmptyStem) {

@@ -7,7 +7,7 @@
 #include <csignal>
 
 class TFileSizeLimit {
-public:
+  public:
     explicit TFileSizeLimit(rlim_t bytes) {
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
@@ -24,7 +24,7 @@ public:
     TFileSizeLimit(const TFileSizeLimit&) = delete;
     TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
 
-private:
+  private:
     rlimit previous_{};
     struct sigaction previousAction_ {};
 };

@@ -25,8 +25,12 @@ void AddInt16(QByteArray& bytes, int16_t v) {
     bytes.append(b, 2);
 }
 
-int32_t Int32At(const QByteArray& bytes, qsizetype at) { return qFromLittleEndian<int32_t>(bytes.constData() + at); }
-int16_t Int16At(const QByteArray& bytes, qsizetype at) { return qFromLittleEndian<int16_t>(bytes.constData() + at); }
+int32_t Int32At(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<int32_t>(bytes.constData() + at);
+}
+int16_t Int16At(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<int16_t>(bytes.constData() + at);
+}
 
 // Table A value of record i in the files these tests build.
 int32_t AValue(int i, int field) { return 1000 * i + field + 1; }
@@ -72,7 +76,7 @@ void ExpectRecordFromFile(int i) {
 }
 
 class PosFileTest : public FreshStateTest {
-protected:
+  protected:
     QTemporaryDir dir;
     QString pos = dir.filePath(QStringLiteral("lesson.pos"));
 

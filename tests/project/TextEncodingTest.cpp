@@ -105,7 +105,7 @@ TEST(EncodingFor, KeepsWindows1251WhileEveryCharacterFits) {
 }
 
 class TextFileTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString Path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
 };
