@@ -2,37 +2,37 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPoint>
 #include <algorithm>
 #include <cmath>
 
+#include "PixelLine.h"
+
 namespace {
 
-const QColor WaveColor(0, 0, 0);
-const QColor GridColor(192, 192, 192);
-const QColor SelectionColor(255, 0, 0);
-
-// Vertices far outside any bitmap are pulled in to a distance the painter's integer geometry
-// handles; they only ever occur past the right edge, where the walk ends.
-constexpr int64_t FarOff = 1 << 24;
-
-int DrawCoord(int64_t v) { return int(std::clamp<int64_t>(v, -FarOff, FarOff)); }
+const QRgb WaveColor = qRgb(0, 0, 0);
+const QRgb GridColor = qRgb(192, 192, 192);
+const QRgb SelectionColor = qRgb(255, 0, 0);
 
 // The polyline of the waveform, as pen moves: each LineTo draws from the last point.
 class TPolyline {
   public:
-    TPolyline(int capacity, int x, int y) {
+    TPolyline(int capacity, int64_t x, int64_t y) {
         points_.reserve(size_t(capacity));
-        points_.push_back(QPoint(x, y));
+        points_.push_back({x, y});
     }
-    void LineTo(int64_t x, int y) { points_.push_back(QPoint(DrawCoord(x), y)); }
-    void Draw(QPainter& p) const {
-        if (points_.size() > 1) p.drawPolyline(points_.data(), int(points_.size()));
+    void LineTo(int64_t x, int64_t y) { points_.push_back({x, y}); }
+    void Draw(QImage& image, QRgb colour) const {
+        for (size_t i = 1; i < points_.size(); ++i) {
+            DrawPixelLine(image, points_[i - 1].x, points_[i - 1].y, points_[i].x, points_[i].y, colour);
+        }
     }
     int Count() const { return int(points_.size()); }
 
   private:
-    std::vector<QPoint> points_;
+    struct Vertex {
+        int64_t x, y;
+    };
+    std::vector<Vertex> points_;
 };
 
 // Every sample from First + 1 on, each at the column of its running position; a column of three
@@ -93,21 +93,47 @@ void CoarseWave(TPolyline& line,
     const int64_t stride = std::clamp<int64_t>(TruncToInt64(strideQuotient), 1, int64_t(1) << 32);
     const int64_t half = (CoarseWindow / 2) * stride;
     const float firstF = float(first);
+    // The window of each column, found before any sample is read; a column whose sample lies
+    // outside the recording has none and draws nothing.
+    struct TSpan {
+        int64_t from, to, idx;
+    };
+    std::vector<TSpan> windows(static_cast<size_t>(width));
     for (int x = 0; x < width; ++x) {
         float q = float(x) / float(width);
         q = viewSpan * q;
         q = firstF + q;
         const float rounded = q + 0.5f;
         const int64_t idx = TruncToInt64(rounded);
-        if (idx >= count || idx < 0) continue;
-        int hi = samples[idx];
+        TSpan& w = windows[size_t(x)];
+        w.idx = idx;
+        if (idx >= count || idx < 0) {
+            w.from = 1;
+            w.to = 0;
+            continue;
+        }
+        // Positions outside the recording are skipped; the bounds keep j away from them.
+        w.from = idx - half;
+        if (w.from < 0) w.from += ((-w.from + stride - 1) / stride) * stride;
+        w.to = std::min(idx + half, count - 1);
+    }
+    // Far apart in a long recording, the reads wait on memory; asking for the next columns'
+    // samples ahead of time lets those waits overlap.
+    constexpr int Ahead = 2;
+    auto prefetch = [&](int x) {
+        if (x >= width) return;
+        const TSpan& w = windows[size_t(x)];
+        for (int64_t j = w.from; j <= w.to; j += stride) __builtin_prefetch(samples + j);
+    };
+    for (int x = 0; x < Ahead; ++x) prefetch(x);
+    for (int x = 0; x < width; ++x) {
+        prefetch(x + Ahead);
+        const TSpan& w = windows[size_t(x)];
+        if (w.from > w.to) continue;
+        int hi = samples[w.idx];
         int lo = hi;
         int last = hi;
-        // Positions outside the recording are skipped; the bounds keep j away from them.
-        int64_t j = idx - half;
-        if (j < 0) j += ((-j + stride - 1) / stride) * stride;
-        const int64_t end = std::min(idx + half, count - 1);
-        for (; j <= end; j += stride) {
+        for (int64_t j = w.from; j <= w.to; j += stride) {
             const int v = samples[j];
             hi = std::max(hi, v);
             lo = std::min(lo, v);
@@ -127,15 +153,6 @@ void CoarseWave(TPolyline& line,
 }
 
 }  // namespace
-
-int64_t TruncToInt64(float f) {
-    // 2^62 is exact in a float and leaves room for the sums the callers form.
-    constexpr float Limit = 4611686018427387904.0f;
-    if (std::isnan(f)) return 0;
-    if (f >= Limit) return int64_t(1) << 62;
-    if (f <= -Limit) return -(int64_t(1) << 62);
-    return int64_t(f);
-}
 
 int32_t TruncToInt32(float f) {
     // 2^31 is exact in a float; the largest int32 is not.
@@ -189,9 +206,10 @@ void RenderWave(QImage& bitmap,
     const int32_t first = FirstSample(view.ViewStart);
     const float span = view.ViewSpan;
 
+    if (bitmap.format() != QImage::Format_RGB32 && bitmap.format() != QImage::Format_ARGB32) {
+        bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
+    }
     bitmap.fill(Qt::white);
-    QPainter p(&bitmap);
-    p.setRenderHint(QPainter::Antialiasing, false);
 
     TPolyline line(2 * std::max(W, 0) + 2, 0, baseline);
     const bool coarse = !(float(W) > span * 0.01f);
@@ -203,32 +221,33 @@ void RenderWave(QImage& bitmap,
             FineWave(line, samples, sampleCount, first, W, baseline, span);
         }
     }
-    p.setPen(QPen(WaveColor, 1, Qt::SolidLine));
-    line.Draw(p);
+    line.Draw(bitmap, WaveColor);
     if (info) {
         info->Coarse = coarse;
         info->Vertices = line.Count();
     }
 
-    const int d = W / 10;
-    const QFontMetrics metrics(p.font());
-    for (int k = 0; k < 10; ++k) {
-        const int gx = d * k + d / 2;
-        p.setPen(QPen(GridColor, 1, Qt::SolidLine));
-        p.drawLine(gx, 0, gx, 2 * baseline);
-        const QString label = GridLabel(gx, W, span, first);
-        // The label hides whatever lies under it: waveform and grid alike.
-        const QRect box(gx + 3, 3, metrics.horizontalAdvance(label), metrics.height());
-        p.fillRect(box, Qt::white);
+    {
+        // The painter only sets the labels' text; every line is written to the pixels directly.
+        QPainter p(&bitmap);
         p.setPen(QPen(Qt::black));
-        p.drawText(box.left(), box.top() + metrics.ascent(), label);
-        if (info) {
-            info->GridX.push_back(gx);
-            info->Labels.push_back(label);
+        const QFontMetrics metrics(p.font());
+        const int d = W / 10;
+        for (int k = 0; k < 10; ++k) {
+            const int gx = d * k + d / 2;
+            DrawPixelLine(bitmap, gx, 0, gx, 2 * baseline, GridColor);
+            const QString label = GridLabel(gx, W, span, first);
+            // The label hides whatever lies under it: waveform and grid alike.
+            const QRect box(gx + 3, 3, metrics.horizontalAdvance(label), metrics.height());
+            p.fillRect(box, Qt::white);
+            p.drawText(box.left(), box.top() + metrics.ascent(), label);
+            if (info) {
+                info->GridX.push_back(gx);
+                info->Labels.push_back(label);
+            }
         }
     }
 
-    p.setPen(QPen(SelectionColor, 1, Qt::SolidLine));
     for (const int32_t s : {view.SelStart, view.SelEnd}) {
         // Widened so that no selection end and view start can overflow the difference.
         const float offset = float(int64_t(s) - int64_t(first));
@@ -236,7 +255,7 @@ void RenderWave(QImage& bitmap,
         f = f / span;
         const int64_t sx = TruncToInt64(f);
         if (sx >= 0 && sx <= W) {
-            p.drawLine(int(sx), H, int(sx), 0);
+            DrawPixelLine(bitmap, sx, H, sx, 0, SelectionColor);
             if (info) info->SelectionX.push_back(int(sx));
         }
     }

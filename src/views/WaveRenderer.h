@@ -49,7 +49,14 @@ void ClampView(float& start, float& span);
 
 // Float to integer, truncated toward zero; NaN gives 0 and values beyond the type saturate, so
 // no view, however extreme, converts with undefined behaviour.
-int64_t TruncToInt64(float f);
+inline int64_t TruncToInt64(float f) {
+    // 2^62 is exact in a float and leaves room for the sums the callers form.
+    constexpr float Limit = 4611686018427387904.0f;
+    if (f != f) return 0;
+    if (f >= Limit) return int64_t(1) << 62;
+    if (f <= -Limit) return -(int64_t(1) << 62);
+    return int64_t(f);
+}
 int32_t TruncToInt32(float f);
 
 // Row of sample value v: positive values below the baseline, one row per 700.
