@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "EditorState.h"
+#include "ExceptionDialog.h"
 #include "TAddItemsForm.h"
 #include "WaveRenderer.h"
 
@@ -51,8 +52,11 @@ void TAddItemsForm::Panel5Resize(QObject*) {
 void TAddItemsForm::CheckBox1Click(QObject*) { ViewChanged(); }
 
 void ViewChanged() {
-    ClampView(EditorState.ViewStart, EditorState.ViewSpan);
-    if (!AddItemsForm) return;
-    AddItemsForm->DrawWave();
-    AddItemsForm->SoundView->repaint();
+    // The drag handles call this straight from their mouse events, outside any handler guard.
+    RunHandler([] {
+        ClampView(EditorState.ViewStart, EditorState.ViewSpan);
+        if (!AddItemsForm) return;
+        AddItemsForm->DrawWave();
+        AddItemsForm->SoundView->repaint();
+    });
 }
