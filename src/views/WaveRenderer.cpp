@@ -117,23 +117,18 @@ void CoarseWave(TPolyline& line,
         if (w.from < 0) w.from += ((-w.from + stride - 1) / stride) * stride;
         w.to = std::min(idx + half, count - 1);
     }
-    // Far apart in a long recording, the reads wait on memory; asking for the next columns'
-    // samples ahead of time lets those waits overlap.
-    constexpr int Ahead = 2;
-    auto prefetch = [&](int x) {
-        if (x >= width) return;
-        const TSpan& w = windows[size_t(x)];
-        for (int64_t j = w.from; j <= w.to; j += stride) __builtin_prefetch(samples + j);
-    };
-    for (int x = 0; x < Ahead; ++x) prefetch(x);
+    // Far apart in a long recording, the reads wait on memory; asking for the sample a few
+    // reads ahead (the windows of neighbouring columns nearly touch) lets those waits overlap.
+    constexpr int64_t Ahead = 24;
+    const int64_t lead = Ahead * stride;
     for (int x = 0; x < width; ++x) {
-        prefetch(x + Ahead);
         const TSpan& w = windows[size_t(x)];
         if (w.from > w.to) continue;
         int hi = samples[w.idx];
         int lo = hi;
         int last = hi;
         for (int64_t j = w.from; j <= w.to; j += stride) {
+            if (j + lead < count) __builtin_prefetch(samples + j + lead);
             const int v = samples[j];
             hi = std::max(hi, v);
             lo = std::min(lo, v);
