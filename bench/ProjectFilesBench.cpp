@@ -32,7 +32,8 @@ void Report(const char* what, double ms, const char* baseline, double baseMs) {
 QString LessonText(int lines) {
     QString text;
     for (int i = 0; i < lines; ++i) {
-        text += QStringLiteral("%1. Маленький мальчик идёт к реке — a small boy walks to the river.\n").arg(i);
+        text +=
+            QStringLiteral("%1. Маленький мальчик идёт к реке — a small boy walks to the river.\n").arg(i);
     }
     return text;
 }
@@ -53,24 +54,31 @@ int main() {
     Report("DecodeText, Windows-1251", Millis([&] { sink = sink + DecodeText(cp1251).text.size(); }),
            "QString::fromLatin1", Millis([&] { sink = sink + QString::fromLatin1(cp1251).size(); }));
     Report("EncodeText, Windows-1251",
-           Millis([&] { sink = sink + EncodeText(text, TTextEncoding::Windows1251).size(); }), "QString::toLatin1",
-           Millis([&] { sink = sink + text.toLatin1().size(); }));
+           Millis([&] { sink = sink + EncodeText(text, TTextEncoding::Windows1251).size(); }),
+           "QString::toLatin1", Millis([&] { sink = sink + text.toLatin1().size(); }));
 
     QTemporaryDir dir;
     const QString pos = dir.filePath(QStringLiteral("bench.pos"));
     const QString plain = dir.filePath(QStringLiteral("plain.pos"));
     const QByteArray layout(12004, '\1');
     Report("WritePosFile (temporary file + rename)", Millis([&] { sink = sink + WritePosFile(pos); }, 21),
-           "QFile write of 12004 bytes", Millis([&] {
-               QFile f(plain);
-               if (f.open(QIODevice::WriteOnly)) sink = sink + f.write(layout);
-           }, 21));
-    Report("ReadPosFile", Millis([&] { ReadPosFile(pos); }, 21), "QFile readAll of the same file", Millis([&] {
-               QFile f(pos);
-               if (f.open(QIODevice::ReadOnly)) sink = sink + f.readAll().size();
-           }, 21));
+           "QFile write of 12004 bytes",
+           Millis(
+               [&] {
+                   QFile f(plain);
+                   if (f.open(QIODevice::WriteOnly)) sink = sink + f.write(layout);
+               },
+               21));
+    Report("ReadPosFile", Millis([&] { ReadPosFile(pos); }, 21), "QFile readAll of the same file",
+           Millis(
+               [&] {
+                   QFile f(pos);
+                   if (f.open(QIODevice::ReadOnly)) sink = sink + f.readAll().size();
+               },
+               21));
     const QString txt = dir.filePath(QStringLiteral("bench.txt"));
-    Report("SaveTextFile, Windows-1251 (3 MB)", Millis([&] { SaveTextFile(txt, text, TTextEncoding::Windows1251); }),
+    Report("SaveTextFile, Windows-1251 (3 MB)",
+           Millis([&] { SaveTextFile(txt, text, TTextEncoding::Windows1251); }),
            "QFile write of the same bytes", Millis([&] {
                QFile f(plain);
                if (f.open(QIODevice::WriteOnly)) sink = sink + f.write(cp1251);

@@ -15,8 +15,8 @@ void ShowException(const QString& message) {
         ExceptionDialogOverride(ExceptionText(message));
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Sorvelle"), ExceptionText(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Sorvelle"), ExceptionText(message),
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
 

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
@@ -22,19 +21,21 @@ namespace {
 
 // Every CR LF, lone CR and lone LF becomes CR LF; CR and LF are the same bytes in both encodings.
 QByteArray NormalizeLineBreaks(const QByteArray& bytes) {
-    QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 16);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r') {
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-            out.append("\r\n", 2);
-        } else if (c == '\n') {
-            out.append("\r\n", 2);
+    const char* in = bytes.constData();
+    const qsizetype n = bytes.size();
+    QByteArray out(2 * n, Qt::Uninitialized);  // every byte a lone break at most
+    char* o = out.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = in[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < n && in[i + 1] == '\n') ++i;
+            *o++ = '\r';
+            *o++ = '\n';
         } else {
-            out.append(c);
+            *o++ = c;
         }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
@@ -47,16 +48,48 @@ bool HoldsBlockSeparators(const QString& text) {
     return false;
 }
 
-// The text of bytes that are strict UTF-8 and encode back to themselves (a byte-order mark is
-// kept as a character), or nothing.
+// Strict UTF-8: shortest forms only, no surrogates, nothing beyond U+10FFFF. Such bytes and
+// their decoded text convert into each other exactly.
+bool IsStrictUtf8(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const unsigned char* const end = p + bytes.size();
+    while (p < end) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int length = 0;
+        unsigned code = 0;
+        unsigned least = 0;
+        if ((c & 0xE0) == 0xC0) {
+            length = 2, code = c & 0x1F, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3, code = c & 0x0F, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4, code = c & 0x07, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - p < length) return false;
+        for (int k = 1; k < length; ++k) {
+            if ((p[k] & 0xC0) != 0x80) return false;
+            code = (code << 6) | (p[k] & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        p += length;
+    }
+    return true;
+}
+
+// The text of strict UTF-8 bytes that a text editor can hold as they are (a byte-order mark
+// stays a character), or nothing.
 bool DecodeUtf8(const QByteArray& bytes, QString& text) {
+    if (!IsStrictUtf8(bytes)) return false;
+    // QString::fromUtf8 would drop a leading byte-order mark.
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     text = decoder.decode(bytes);
-    if (decoder.hasError()) return false;
-    if (HoldsBlockSeparators(text)) return false;
-    QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Default);
-    const QByteArray back = encoder.encode(text);
-    return !encoder.hasError() && back == bytes;
+    return !decoder.hasError() && !HoldsBlockSeparators(text);
 }
 
 // Reads as many bytes as the field holds, or fewer at the end of the file; the bytes read
