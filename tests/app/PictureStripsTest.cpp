@@ -42,9 +42,9 @@ class PictureStripsWindowTest : public FreshStateTest {
         form->Panel1->show();
         form->ImsView->installEventFilter(&imsPaints);
         QApplication::processEvents();
-        // About 167 and 146 pixels with the window's layout; 600 lies in the third cell either way.
-        ASSERT_GT(form->ImsView->height(), 160);
-        ASSERT_GT(form->SntImsView->height(), 140);
+        // Cells of 250 and 219 pixels.
+        ASSERT_EQ(form->ImsView->height(), 167);
+        ASSERT_EQ(form->SntImsView->height(), 146);
     }
 
     void TearDown() override {
