@@ -125,6 +125,20 @@ TEST_F(SoundServerTest, SoundFromMemoryIsHeardWholeAndASecondIsRefused) {
     ExpectHeard(recording, ReadAll(PcmPath()));
 }
 
+TEST_F(SoundServerTest, SegmentOfARecordingIsHeardWhole) {
+    QString why;
+    ASSERT_TRUE(server.StartRecording(why)) << why.toStdString();
+    // Half a second to one second: frames 19 to 37 of a 44100 Hz stereo recording.
+    const QString out = RunProbe({"mp3", FixturePath("playback/tone-44100-stereo-128k.mp3"), "5512", "11025",
+                                  PcmPath()});
+    const QByteArray recording = server.StopRecording();
+    EXPECT_TRUE(out.startsWith(QString("played %1 19 38").arg(19 * 4608))) << out.toStdString();
+    EXPECT_TRUE(out.contains("ended")) << out.toStdString();
+    const QByteArray pcm = ReadAll(PcmPath());
+    EXPECT_EQ(pcm.size(), 19 * 4608 - 44);
+    ExpectHeard(recording, pcm);
+}
+
 TEST(SoundOutputWithoutServerTest, PlayRequestIsRefusedQuietly) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
