@@ -5,10 +5,10 @@
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QIODevice>
 #include <QMediaDevices>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -20,38 +20,17 @@ uint32_t ReadU32(const unsigned char* p) {
 
 uint16_t ReadU16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
-// Hands the PCM of an image to the sink straight from the image's memory, without a copy.
-class TImageReader : public QIODevice {
-public:
-    TImageReader(const unsigned char* data, qint64 size, QObject* owner)
-        : QIODevice(owner), data_(data), size_(size) {}
-
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return size_ - pos_ + QIODevice::bytesAvailable(); }
-    bool atEnd() const override { return pos_ >= size_ && QIODevice::bytesAvailable() == 0; }
-
-protected:
-    qint64 readData(char* out, qint64 max) override {
-        const qint64 n = std::min(max, size_ - pos_);
-        if (n <= 0) return 0;
-        if (pos_ == 0 && FirstAudioBufferObserver) FirstAudioBufferObserver();
-        std::memcpy(out, data_ + pos_, size_t(n));
-        pos_ += n;
-        return n;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    const unsigned char* data_;  // the image's PCM; not owned, unchanged while playing
-    qint64 size_;
-    qint64 pos_ = 0;
-};
-
-// The one sound of the program on the audio device. Lives on the GUI thread and is driven by its
-// event loop; deleted with the application.
+// The one sound of the program on the audio device. Lives on the GUI thread: the image is pushed
+// to the device as far as it takes it at once, the rest in small steps from the event loop.
+// Deleted with the application.
 class TSinkPlayer : public QObject {
 public:
-    explicit TSinkPlayer(QObject* owner) : QObject(owner) {}
+    explicit TSinkPlayer(QObject* owner) : QObject(owner) {
+        feeder_.setTimerType(Qt::PreciseTimer);
+        finish_.setSingleShot(true);
+        QObject::connect(&feeder_, &QTimer::timeout, this, [this] { Feed(); });
+        QObject::connect(&finish_, &QTimer::timeout, this, [this] { Stop(); });
+    }
     ~TSinkPlayer() override { Stop(); }
 
     bool Play(const TWaveImageFormat& wave) {
@@ -64,57 +43,77 @@ public:
         format.setSampleFormat(QAudioFormat::Int16);
         if (!device.isFormatSupported(format)) return false;
 
-        durationMs_ = qint64(wave.DataSize) / (2 * wave.Channels) * 1000 / wave.SampleRate;
+        data_ = wave.Data;
+        size_ = qint64(wave.DataSize);
+        written_ = 0;
+        frameBytes_ = 2 * wave.Channels;
+        durationMs_ = size_ / frameBytes_ * 1000 / wave.SampleRate;
         sink_ = std::make_unique<QAudioSink>(device, format);
-        reader_ = std::make_unique<TImageReader>(wave.Data, qint64(wave.DataSize), nullptr);
-        reader_->open(QIODevice::ReadOnly);
-        QObject::connect(sink_.get(), &QAudioSink::stateChanged, this,
-                         [this](QAudio::State state) { StateChanged(state); });
-        started_.start();
-        sink_->start(reader_.get());
-        if (sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
+        QObject::connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
+            // The device gave up (lost server, device error): the sound is over.
+            if (state == QAudio::StoppedState && sink_ && sink_->error() != QAudio::NoError)
+                QTimer::singleShot(0, this, [this] { Stop(); });
+        });
+        device_ = sink_->start();
+        if (!device_ || sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
             Stop();
             return false;
         }
-        return true;
+        started_.start();
+        Feed();
+        if (sink_) feeder_.start(FeedPeriodMs);
+        return sink_ != nullptr;
     }
 
     bool IsPlaying() const { return sink_ != nullptr; }
 
     void Stop() {
-        finish_.reset();
+        feeder_.stop();
+        finish_.stop();
         if (sink_) {
             sink_->disconnect(this);
             sink_->stop();
         }
         sink_.reset();
-        reader_.reset();
+        device_ = nullptr;
+        data_ = nullptr;
     }
 
 private:
-    void StateChanged(QAudio::State state) {
-        if (!sink_) return;
-        if (state == QAudio::StoppedState) {
-            // The device gave up (lost server, device error): the sound is over.
-            QTimer::singleShot(0, this, [this] { Stop(); });
-        } else if (state == QAudio::IdleState && reader_->atEnd() && !finish_) {
-            // Every byte is with the device now; the sound ends once the device's buffer has
-            // been heard too.
-            const qint64 bufferMs =
-                sink_->format().durationForBytes(sink_->bufferSize()) / 1000;
-            const qint64 left = std::max<qint64>(0, durationMs_ - started_.elapsed()) + bufferMs;
-            finish_ = std::make_unique<QTimer>();
-            finish_->setSingleShot(true);
-            QObject::connect(finish_.get(), &QTimer::timeout, this, [this] { Stop(); });
-            finish_->start(int(left));
+    static constexpr int FeedPeriodMs = 10;
+
+    // Hands the device as much of the image as it has room for.
+    void Feed() {
+        if (!sink_ || finish_.isActive()) return;
+        while (written_ < size_) {
+            qint64 room = sink_->bytesFree();
+            room -= room % frameBytes_;
+            if (room <= 0) break;
+            const qint64 n = device_->write(reinterpret_cast<const char*>(data_) + written_,
+                                            std::min(room, size_ - written_));
+            if (n <= 0) break;
+            if (written_ == 0 && FirstAudioBufferObserver) FirstAudioBufferObserver();
+            written_ += n;
         }
+        if (written_ < size_) return;
+        // Every byte is with the device: the image is no longer read, and the sound ends once
+        // what the device holds has been heard.
+        feeder_.stop();
+        const qint64 bufferMs = sink_->format().durationForBytes(sink_->bufferSize()) / 1000;
+        const qint64 left = std::max<qint64>(0, durationMs_ - started_.elapsed()) + bufferMs + FeedPeriodMs;
+        finish_.start(int(left));
     }
 
-    std::unique_ptr<QAudioSink> sink_;       // present exactly while a sound plays
-    std::unique_ptr<TImageReader> reader_;
-    std::unique_ptr<QTimer> finish_;         // runs from the last byte handed over to the end
-    QElapsedTimer started_;
+    std::unique_ptr<QAudioSink> sink_;  // present exactly while a sound plays
+    QIODevice* device_ = nullptr;       // the sink's own input; owned by the sink
+    const unsigned char* data_ = nullptr;  // the image's PCM; unchanged while playing
+    qint64 size_ = 0;
+    qint64 written_ = 0;
+    int frameBytes_ = 2;
     qint64 durationMs_ = 0;
+    QElapsedTimer started_;
+    QTimer feeder_;  // tops the device up while bytes are left
+    QTimer finish_;  // from the last byte handed over to the end of the sound
 };
 
 QPointer<TSinkPlayer> sinkPlayer;
