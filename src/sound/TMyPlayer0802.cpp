@@ -130,9 +130,11 @@ void TMyPlayer0802::AppendFrame(int64_t offset) {
     if (FrameCount == FrameCapacity_) {
         // Variable-bitrate streams outgrow the estimate taken from one frame.
         const int64_t grown = std::max<int64_t>(16, static_cast<int64_t>(FrameCapacity_) * 2);
-        const int32_t capacity = static_cast<int32_t>(std::min<int64_t>(grown, std::numeric_limits<int32_t>::max()));
+        const int32_t capacity =
+            static_cast<int32_t>(std::min<int64_t>(grown, std::numeric_limits<int32_t>::max()));
         int32_t* table = new int32_t[capacity];
-        if (FrameCount > 0) std::memcpy(table, FrameOffsets, sizeof(int32_t) * static_cast<size_t>(FrameCount));
+        if (FrameCount > 0)
+            std::memcpy(table, FrameOffsets, sizeof(int32_t) * static_cast<size_t>(FrameCount));
         delete[] FrameOffsets;
         FrameOffsets = table;
         FrameCapacity_ = capacity;
@@ -144,7 +146,8 @@ void TMyPlayer0802::BuildFrameTable(double secondLength) {
     // Every frame advances at least one byte, so no stream holds more frames than bytes; an
     // unusable length (5 bytes or less) gives no estimate and the table grows from a small start.
     int64_t estimate = 16;
-    if (secondLength > 5.0) estimate = static_cast<int64_t>(static_cast<double>(FileSize_) / (secondLength - 5.0));
+    if (secondLength > 5.0)
+        estimate = static_cast<int64_t>(static_cast<double>(FileSize_) / (secondLength - 5.0));
     estimate = std::clamp<int64_t>(estimate, 16, DataSize_ + 1);
     delete[] FrameOffsets;
     FrameOffsets = new int32_t[estimate];
@@ -242,7 +245,8 @@ int32_t TMyPlayer0802::MeasureFrameDuration() {
 // Spreads the chunk's sample frames evenly over the m frames it holds and keeps the first
 // channel at the nearest position. q stays in 32-bit float steps; t is held in double so that
 // no position is skipped however long the recording is.
-void TMyPlayer0802::MapChunk(int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes) const {
+void TMyPlayer0802::MapChunk(
+    int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes) const {
     const int32_t n = (bytes / 2) / Channels;
     const double chunkStart = static_cast<double>(k) * static_cast<double>(FrameDuration);
     const double positions = static_cast<double>(sampleCount);
