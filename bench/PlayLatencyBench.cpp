@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
         const int32_t end = Player.PlayTo;
         size_t pcm = 0;
         decodeAlone.push_back(DecodeAloneMs(Player.FileData + Player.FrameOffsets[first],
-                                            size_t(Player.FrameOffsets[end] - Player.FrameOffsets[first]), pcm));
+                                            size_t(Player.FrameOffsets[end] - Player.FrameOffsets[first]),
+                                            pcm));
         if (press == 0)
             std::printf("segment: frames %d..%d (%d frames, %.2f s), %zu bytes of PCM\n", first, end - 1,
                         end - first, (end - first) * Player.FrameDuration, pcm);

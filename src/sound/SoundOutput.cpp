@@ -24,7 +24,7 @@ uint16_t ReadU16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 // to the device as far as it takes it at once, the rest in small steps from the event loop.
 // Deleted with the application.
 class TSinkPlayer : public QObject {
-public:
+  public:
     explicit TSinkPlayer(QObject* owner) : QObject(owner) {
         feeder_.setTimerType(Qt::PreciseTimer);
         finish_.setSingleShot(true);
@@ -79,7 +79,7 @@ public:
         data_ = nullptr;
     }
 
-private:
+  private:
     static constexpr int FeedPeriodMs = 10;
 
     // Hands the device as much of the image as it has room for.
@@ -104,8 +104,8 @@ private:
         finish_.start(int(left));
     }
 
-    std::unique_ptr<QAudioSink> sink_;  // present exactly while a sound plays
-    QIODevice* device_ = nullptr;       // the sink's own input; owned by the sink
+    std::unique_ptr<QAudioSink> sink_;     // present exactly while a sound plays
+    QIODevice* device_ = nullptr;          // the sink's own input; owned by the sink
     const unsigned char* data_ = nullptr;  // the image's PCM; unchanged while playing
     qint64 size_ = 0;
     qint64 written_ = 0;
@@ -127,8 +127,7 @@ TSinkPlayer* SinkPlayer() {
 }  // namespace
 
 bool ParseWaveImage(const unsigned char* image, TWaveImageFormat& format) {
-    if (!image || std::memcmp(image, "RIFF", 4) != 0 || std::memcmp(image + 8, "WAVE", 4) != 0)
-        return false;
+    if (!image || std::memcmp(image, "RIFF", 4) != 0 || std::memcmp(image + 8, "WAVE", 4) != 0) return false;
     // The walk through the chunks stays within the bytes the RIFF size declares.
     const uint64_t end = uint64_t(ReadU32(image + 4)) + 8;
     uint64_t at = 12;

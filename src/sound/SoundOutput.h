@@ -33,7 +33,7 @@ void StopSound();
 // Stands in for the device (tests, measurements). When set, the three functions above call it
 // instead of the audio device.
 class TSoundOutput {
-public:
+  public:
     virtual ~TSoundOutput() = default;
     virtual bool Play(const unsigned char* image) = 0;
     virtual bool IsPlaying() = 0;

@@ -63,8 +63,8 @@ int32_t DecodeStaged(TMyPlayer0802& player, int32_t staged) {
         const int32_t take = std::min(std::max(done, 0), room);
         std::memcpy(player.WaveImage + stored, scratch, size_t(take));
         stored += take;
-        result = decodeMP3(&player.DecoderState, nullptr, 0, scratch, TMyPlayer0802::DecodeOutputCapacity,
-                           &done);
+        result =
+            decodeMP3(&player.DecoderState, nullptr, 0, scratch, TMyPlayer0802::DecodeOutputCapacity, &done);
     }
     return stored;
 }

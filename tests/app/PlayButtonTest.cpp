@@ -13,7 +13,7 @@
 namespace {
 
 class PlayButtonTest : public FreshStateTest {
-protected:
+  protected:
     void SetUp() override {
         FreshStateTest::SetUp();
         form = std::make_unique<TAddItemsForm>();

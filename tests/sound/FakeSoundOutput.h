@@ -7,7 +7,7 @@
 #include "SoundOutput.h"
 
 class FakeSoundOutput : public TSoundOutput {
-public:
+  public:
     FakeSoundOutput() { SoundOutputOverride = this; }
     ~FakeSoundOutput() override { SoundOutputOverride = nullptr; }
 

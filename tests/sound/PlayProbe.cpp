@@ -55,7 +55,8 @@ bool WritePcm(const QString& path, const unsigned char* image) {
 void WaitForTheEnd() {
     QElapsedTimer waited;
     waited.start();
-    while (SoundIsPlaying() && waited.elapsed() < 60000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (SoundIsPlaying() && waited.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 }  // namespace
@@ -94,13 +95,14 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (!WritePcm(args[5], player->WaveImage)) return 2;
-        std::printf("played %u %d %d\n", qFromLittleEndian<quint32>(player->WaveImage + 4) + 4, player->PlayFrom,
-                    player->PlayTo);
+        std::printf("played %u %d %d\n", qFromLittleEndian<quint32>(player->WaveImage + 4) + 4,
+                    player->PlayFrom, player->PlayTo);
         std::fflush(stdout);
         WaitForTheEnd();
         std::puts(SoundIsPlaying() ? "still playing" : "ended");
         return 0;
     }
-    std::fputs("usage: sound_play_probe tone <pcm-out> | mp3 <file> <sel-start> <sel-end> <pcm-out>\n", stderr);
+    std::fputs("usage: sound_play_probe tone <pcm-out> | mp3 <file> <sel-start> <sel-end> <pcm-out>\n",
+               stderr);
     return 1;
 }

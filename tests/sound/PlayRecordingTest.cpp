@@ -19,7 +19,7 @@ uint16_t U16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.
 int32_t InsideFrame(int32_t k) { return k * 288 + 100; }
 
 class PlayRecordingTest : public ::testing::Test {
-protected:
+  protected:
     void OpenRecording(const QString& path) {
         player->FileName = path;
         ASSERT_TRUE(player->Open()) << path.toStdString();

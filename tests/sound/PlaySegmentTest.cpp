@@ -23,7 +23,7 @@ float Mpeg1FrameDuration() {
 }
 
 class PlaySegmentTest : public ::testing::Test {
-protected:
+  protected:
     // A stream of frames with the given lengths; frame i is filled with byte (i % 200) + 1. The
     // table has exactly one entry per frame, so any read past it is caught by the sanitizer.
     void Load(const std::vector<int32_t>& lengths) {
@@ -45,7 +45,9 @@ protected:
         std::memset(player->InBuffer, Untouched, TMyPlayer0802::InBufferSize);
     }
 
-    void LoadEqual(int32_t frames, int32_t length = 418) { Load(std::vector<int32_t>(size_t(frames), length)); }
+    void LoadEqual(int32_t frames, int32_t length = 418) {
+        Load(std::vector<int32_t>(size_t(frames), length));
+    }
 
     void Press(int32_t selStart, int32_t selEnd) {
         player->SetPlayBound(TMyPlayer0802::pbStart, selStart);
@@ -58,9 +60,11 @@ protected:
         const int32_t begin = player->FrameOffsets[from];
         const int32_t bytes = player->FrameOffsets[to] - begin;
         if (std::memcmp(player->InBuffer, player->FileData + begin, size_t(bytes)) != 0)
-            return ::testing::AssertionFailure() << "InBuffer does not start with frames " << from << ".." << to - 1;
+            return ::testing::AssertionFailure()
+                   << "InBuffer does not start with frames " << from << ".." << to - 1;
         if (player->InBuffer[bytes] != Untouched)
-            return ::testing::AssertionFailure() << "more than frames " << from << ".." << to - 1 << " staged";
+            return ::testing::AssertionFailure()
+                   << "more than frames " << from << ".." << to - 1 << " staged";
         return ::testing::AssertionSuccess();
     }
 

@@ -19,7 +19,7 @@ void FillPcm(TMyPlayer0802& player, int32_t bytes) {
 }
 
 class PlayWaveTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TMyPlayer0802> player = std::make_unique<TMyPlayer0802>();
     FakeSoundOutput output;
 };

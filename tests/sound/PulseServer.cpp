@@ -48,11 +48,12 @@ bool PulseServer::Start(QString& why) {
     daemon_->setStandardOutputFile(dir_.filePath("daemon.log"));
     // -n: no default configuration, nothing but the two modules; as root the daemon runs as a
     // per-user server here because it never daemonizes and never exits on its own.
-    daemon_->start("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=false",
-                                  "--disable-shm=true", "--log-target=stderr",
-                                  "-L", QString("module-null-sink sink_name=%1 rate=%2 channels=%3")
-                                            .arg(SinkName).arg(Rate).arg(Channels),
-                                  "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + dir_.filePath("native")});
+    daemon_->start(
+        "pulseaudio",
+        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=false", "--disable-shm=true",
+         "--log-target=stderr", "-L",
+         QString("module-null-sink sink_name=%1 rate=%2 channels=%3").arg(SinkName).arg(Rate).arg(Channels),
+         "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + dir_.filePath("native")});
     if (!daemon_->waitForStarted(10000)) {
         why = "pulseaudio did not start: " + daemon_->errorString();
         return false;
@@ -76,8 +77,9 @@ bool PulseServer::Start(QString& why) {
     keepAlive_ = std::make_unique<QProcess>();
     keepAlive_->setProcessEnvironment(ClientEnvironment());
     keepAlive_->setStandardInputFile("/dev/zero");
-    keepAlive_->start("pacat", {"--playback", "-d", SinkName, "--format=s16le", QString("--rate=%1").arg(Rate),
-                                QString("--channels=%1").arg(Channels), "--latency-msec=20"});
+    keepAlive_->start("pacat",
+                      {"--playback", "-d", SinkName, "--format=s16le", QString("--rate=%1").arg(Rate),
+                       QString("--channels=%1").arg(Channels), "--latency-msec=20"});
     if (!keepAlive_->waitForStarted(5000)) {
         why = "pacat did not start";
         return false;
@@ -89,8 +91,9 @@ bool PulseServer::StartRecording(QString& why) {
     recorder_ = std::make_unique<QProcess>();
     recorder_->setProcessEnvironment(ClientEnvironment());
     recorder_->setStandardOutputFile(dir_.filePath("monitor.raw"));
-    recorder_->start("parec", {"-d", QString(SinkName) + ".monitor", "--format=s16le", QString("--rate=%1").arg(Rate),
-                               QString("--channels=%1").arg(Channels), "--latency-msec=10"});
+    recorder_->start("parec",
+                     {"-d", QString(SinkName) + ".monitor", "--format=s16le", QString("--rate=%1").arg(Rate),
+                      QString("--channels=%1").arg(Channels), "--latency-msec=10"});
     if (!recorder_->waitForStarted(5000)) {
         why = "parec did not start";
         return false;

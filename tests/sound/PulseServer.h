@@ -10,7 +10,7 @@
 #include <memory>
 
 class PulseServer {
-public:
+  public:
     static constexpr int Rate = 44100;  // the null sink's format: s16le, stereo
     static constexpr int Channels = 2;
 
@@ -32,7 +32,7 @@ public:
     // Ends the recording and returns the raw s16le stereo samples taken.
     QByteArray StopRecording();
 
-private:
+  private:
     void Stop(QProcess* process, int signal);
 
     QTemporaryDir dir_;

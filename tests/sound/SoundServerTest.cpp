@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -25,7 +26,8 @@ std::vector<double> FirstChannel(const QByteArray& pcm, int channels) {
     return out;
 }
 
-double Correlation(const std::vector<double>& a, size_t aAt, const std::vector<double>& b, size_t bAt, size_t n) {
+double Correlation(
+    const std::vector<double>& a, size_t aAt, const std::vector<double>& b, size_t bAt, size_t n) {
     double ab = 0, aa = 0, bb = 0;
     for (size_t i = 0; i < n; ++i) {
         ab += a[aAt + i] * b[bAt + i];
@@ -77,18 +79,22 @@ void ExpectHeard(const QByteArray& recordingBytes, const QByteArray& pcmBytes) {
         }
     }
     const size_t n = std::min(pcm.size(), recording.size() - at);
+    const double alike = Correlation(recording, at, pcm, 0, n);
+    std::printf("heard %.0f of %zu sample frames; correlation %.4f from frame %zu\n", length, pcm.size(),
+                alike, at);
     EXPECT_GT(double(n), 0.9 * double(pcm.size()));
-    EXPECT_GT(Correlation(recording, at, pcm, 0, n), 0.9);
+    EXPECT_GT(alike, 0.9);
 }
 
 QString Probe() { return QStringLiteral(SORVELLE_PLAY_PROBE); }
 
 class SoundServerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!PulseServer::Installed()) {
             if (qEnvironmentVariableIsSet("CI"))
-                FAIL() << "pulseaudio and pulseaudio-utils must be installed in CI (scripts/packages-test.txt)";
+                FAIL()
+                    << "pulseaudio and pulseaudio-utils must be installed in CI (scripts/packages-test.txt)";
             GTEST_SKIP() << "pulseaudio is not installed (apt-get install pulseaudio pulseaudio-utils): "
                             "no sound server to play through";
         }
@@ -129,8 +135,8 @@ TEST_F(SoundServerTest, SegmentOfARecordingIsHeardWhole) {
     QString why;
     ASSERT_TRUE(server.StartRecording(why)) << why.toStdString();
     // Half a second to one second: frames 19 to 37 of a 44100 Hz stereo recording.
-    const QString out = RunProbe({"mp3", FixturePath("playback/tone-44100-stereo-128k.mp3"), "5512", "11025",
-                                  PcmPath()});
+    const QString out =
+        RunProbe({"mp3", FixturePath("playback/tone-44100-stereo-128k.mp3"), "5512", "11025", PcmPath()});
     const QByteArray recording = server.StopRecording();
     EXPECT_TRUE(out.startsWith(QString("played %1 19 38").arg(19 * 4608))) << out.toStdString();
     EXPECT_TRUE(out.contains("ended")) << out.toStdString();

@@ -9,7 +9,8 @@
 namespace {
 
 // A canonical 16-bit PCM image with the given PCM size; riffSize < 0 takes the standard value.
-QByteArray Image(int channels, int rate, uint32_t pcmBytes, int64_t riffSize = -1, int bits = 16, int tag = 1) {
+QByteArray Image(
+    int channels, int rate, uint32_t pcmBytes, int64_t riffSize = -1, int bits = 16, int tag = 1) {
     QByteArray b(44 + int(pcmBytes), '\x11');
     auto u32 = [&b](int at, uint32_t v) { qToLittleEndian<quint32>(v, b.data() + at); };
     auto u16 = [&b](int at, uint16_t v) { qToLittleEndian<quint16>(v, b.data() + at); };
@@ -28,7 +29,9 @@ QByteArray Image(int channels, int rate, uint32_t pcmBytes, int64_t riffSize = -
     return b;
 }
 
-const unsigned char* Bytes(const QByteArray& b) { return reinterpret_cast<const unsigned char*>(b.constData()); }
+const unsigned char* Bytes(const QByteArray& b) {
+    return reinterpret_cast<const unsigned char*>(b.constData());
+}
 
 TEST(WaveImageTest, CanonicalImageGivesFormatAndData) {
     const QByteArray image = Image(2, 44100, 4608);
@@ -64,7 +67,10 @@ TEST(WaveImageTest, PartialSampleFrameIsDropped) {
 
 TEST(WaveImageTest, ChunksBeforeTheDataAreSkipped) {
     QByteArray image = Image(2, 44100, 16);
-    QByteArray list("LIST\x03\0\0\0" "abc\0", 12);  // odd size, padded to even
+    QByteArray list(
+        "LIST\x03\0\0\0"
+        "abc\0",
+        12);  // odd size, padded to even
     image.insert(36, list);
     qToLittleEndian<quint32>(36 + 12 + 16, image.data() + 4);
     TWaveImageFormat format;
