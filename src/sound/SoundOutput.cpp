@@ -54,6 +54,8 @@ class TSinkPlayer : public QObject {
             if (state == QAudio::StoppedState && sink_ && sink_->error() != QAudio::NoError)
                 QTimer::singleShot(0, this, [this] { Stop(); });
         });
+        // Room for a quarter of a second: the GUI thread may be busy that long between top-ups.
+        sink_->setBufferSize(format.bytesForDuration(DeviceBufferUs));
         device_ = sink_->start();
         if (!device_ || sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
             Stop();
@@ -81,6 +83,7 @@ class TSinkPlayer : public QObject {
 
   private:
     static constexpr int FeedPeriodMs = 10;
+    static constexpr qint64 DeviceBufferUs = 250000;
 
     // Hands the device as much of the image as it has room for.
     void Feed() {

@@ -2,6 +2,7 @@
 // runs it against a sound server of its own. It prints "played <bytes>" or "refused", writes the
 // PCM it handed to the output to a file, and returns once the sound has ended.
 //   sound_play_probe tone <pcm-out>                     half a second of a rising tone
+//   sound_play_probe stop <pcm-out>                     the same tone, stopped after 0.1 s
 //   sound_play_probe mp3 <file> <sel-start> <sel-end> <pcm-out>   a segment of a recording
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@
 #include <QtEndian>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -77,6 +79,25 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         WaitForTheEnd();
         std::puts(SoundIsPlaying() ? "still playing" : "ended");
+        return 0;
+    }
+    if (args.size() == 3 && args[1] == "stop") {
+        // What Open does before it decodes into the played buffer: the sound ends at once.
+        const std::vector<unsigned char> image = ToneImage();
+        if (!WritePcm(args[2], image.data())) return 2;
+        if (!PlayWaveMemory(image.data())) {
+            std::puts("refused");
+            return 0;
+        }
+        QElapsedTimer playing;
+        playing.start();
+        while (playing.elapsed() < 100) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        StopSound();
+        std::puts(SoundIsPlaying() ? "still playing" : "stopped");
+        // The image may change now; the output must not read it any more.
+        std::memset(const_cast<unsigned char*>(image.data()) + 44, 0x7F, image.size() - 44);
+        playing.restart();
+        while (playing.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return 0;
     }
     if (args.size() == 6 && args[1] == "mp3") {

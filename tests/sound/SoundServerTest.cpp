@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -129,6 +130,23 @@ TEST_F(SoundServerTest, SoundFromMemoryIsHeardWholeAndASecondIsRefused) {
     EXPECT_TRUE(out.contains("again refused")) << out.toStdString();
     EXPECT_TRUE(out.contains("ended")) << out.toStdString();
     ExpectHeard(recording, ReadAll(PcmPath()));
+}
+
+TEST_F(SoundServerTest, StoppedSoundEndsAtOnce) {
+    QString why;
+    ASSERT_TRUE(server.StartRecording(why)) << why.toStdString();
+    const QString out = RunProbe({"stop", PcmPath()});
+    const QByteArray recording = server.StopRecording();
+    EXPECT_EQ(out.trimmed(), "stopped");
+    const std::vector<double> heard = FirstChannel(recording, PulseServer::Channels);
+    const Heard loud = LoudPart(heard);
+    ASSERT_GE(loud.firstLoud, 0) << "nothing was heard before the stop";
+    std::printf("heard %lld sample frames before the stop took hold\n",
+                static_cast<long long>(loud.lastLoud - loud.firstLoud + 1));
+    // A tenth of a second played, plus what the device held: well short of the half second.
+    EXPECT_LT(loud.lastLoud - loud.firstLoud, PulseServer::Rate * 4 / 10);
+    // After the stop the output never read the overwritten image (a constant 0x7F7F).
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), double(0x7F7F)), 0);
 }
 
 TEST_F(SoundServerTest, SegmentOfARecordingIsHeardWhole) {
