@@ -84,10 +84,17 @@ class TSinkPlayer : public QObject {
   private:
     static constexpr int FeedPeriodMs = 10;
     static constexpr qint64 DeviceBufferUs = 250000;
+    static constexpr qint64 StallLimitMs = 2000;
 
     // Hands the device as much of the image as it has room for.
     void Feed() {
         if (!sink_ || finish_.isActive()) return;
+        // A device that stopped taking bytes (a server gone away) must not hold the program's one
+        // sound forever.
+        if (started_.elapsed() > durationMs_ + StallLimitMs) {
+            Stop();
+            return;
+        }
         while (written_ < size_) {
             qint64 room = sink_->bytesFree();
             room -= room % frameBytes_;
