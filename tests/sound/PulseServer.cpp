@@ -46,8 +46,9 @@ bool PulseServer::Start(QString& why) {
     daemon_->setProcessEnvironment(ClientEnvironment());
     daemon_->setProcessChannelMode(QProcess::MergedChannels);
     daemon_->setStandardOutputFile(dir_.filePath("daemon.log"));
-    // -n: no default configuration, nothing but the two modules; as root the daemon runs as a
-    // per-user server here because it never daemonizes and never exits on its own.
+    // -n: no configuration, only the two modules below. As root the daemon warns and still runs
+    // as a per-user server in this folder (system mode would need a pulse user and D-Bus); it
+    // stays in the foreground, as this process's child, and never exits on its own.
     daemon_->start(
         "pulseaudio",
         {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=false", "--disable-shm=true",
