@@ -1,6 +1,7 @@
 // The play button under the waveform: the selection of the editor played through the player.
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <QtEndian>
 #include <memory>
 
@@ -36,7 +37,7 @@ class PlayButtonTest : public FreshStateTest {
 };
 
 TEST_F(PlayButtonTest, PressAfterStartUpPlaysTheFirstTwentyFrames) {
-    form->BitBtn1->click();
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     EXPECT_EQ(Player.PlayFrom, 0);
     EXPECT_EQ(Player.PlayTo, 20);
     ASSERT_EQ(output.plays, 1);
@@ -47,7 +48,7 @@ TEST_F(PlayButtonTest, PressAfterStartUpPlaysTheFirstTwentyFrames) {
 TEST_F(PlayButtonTest, PressPlaysTheSelection) {
     EditorState.SelStart = 20 * 288 + 100;
     EditorState.SelEnd = 30 * 288 + 100;
-    form->BitBtn1->click();
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     EXPECT_EQ(Player.PlayFrom, 20);
     EXPECT_EQ(Player.PlayTo, 30);
     ASSERT_EQ(output.plays, 1);
@@ -58,14 +59,14 @@ TEST_F(PlayButtonTest, PressPlaysTheSelection) {
 TEST_F(PlayButtonTest, PressWhileASegmentPlaysChangesNothing) {
     EditorState.SelStart = 20 * 288 + 100;
     EditorState.SelEnd = 30 * 288 + 100;
-    form->BitBtn1->click();
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     ASSERT_EQ(output.plays, 1);
     const QByteArray image(reinterpret_cast<const char*>(Player.WaveImage), 46080);
     const QByteArray staged(reinterpret_cast<const char*>(Player.InBuffer), 4096);
 
     EditorState.SelStart = 0;
     EditorState.SelEnd = 60 * 288;
-    form->BitBtn1->click();
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     EXPECT_EQ(Player.PlayFrom, 20);
     EXPECT_EQ(Player.PlayTo, 30);
     EXPECT_EQ(output.requests, 1);
@@ -73,7 +74,7 @@ TEST_F(PlayButtonTest, PressWhileASegmentPlaysChangesNothing) {
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(Player.InBuffer), 4096), staged);
 
     output.Stop();
-    form->BitBtn1->click();
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     EXPECT_EQ(output.plays, 2);
     EXPECT_EQ(Player.PlayTo, 60);
 }
@@ -81,7 +82,7 @@ TEST_F(PlayButtonTest, PressWhileASegmentPlaysChangesNothing) {
 TEST_F(PlayButtonTest, PressWithoutARecordingDoesNothing) {
     Player.Release();
     EditorState.SelEnd = 30 * 288;
-    form->BitBtn1->click();
+    QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
     EXPECT_EQ(output.requests, 0);
 }
 
