@@ -19,7 +19,8 @@ QFrame* MakePanel(QWidget* parent, int x, int y, int w, int h, QFrame::Shadow sh
     panel->setFrameStyle(QFrame::Panel | shadow);
     panel->setLineWidth(1);
     panel->setGeometry(x, y, w, h);
-    new TDockLayout(panel, 1);
+    // The frame already insets the contents by its 1-pixel bevel.
+    new TDockLayout(panel, 0);
     return panel;
 }
 
