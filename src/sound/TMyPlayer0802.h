@@ -73,7 +73,17 @@ class TMyPlayer0802 {
     void BuildFrameTable(double secondLength);
     void AppendFrame(int64_t offset);
     int32_t MeasureFrameDuration();
-    void MapChunk(int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes) const;
+    // Offsets in seconds of a chunk's sample frames from the chunk's start; they depend only on the
+    // sample frame count n and the frame count m, so full chunks share them.
+    struct TChunkTimes {
+        static constexpr int32_t Capacity = 11520;  // ten frames of 1152 sample frames
+        int32_t n = -1;
+        int32_t m = -1;
+        float q[Capacity];
+        int32_t position[Capacity];  // per chunk: the sample frame's position, -1 past the buffer
+    };
+    void MapChunk(
+        int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes, TChunkTimes& times) const;
 
     int64_t DataSize_ = 0;
     int64_t FileSize_ = 0;
