@@ -5,7 +5,8 @@
 #include <QMouseEvent>
 #include <cstdint>
 
-enum TMouseButton { mbLeft, mbRight, mbMiddle };
+// mbOther: side buttons, which no handler acts on.
+enum TMouseButton { mbLeft, mbRight, mbMiddle, mbOther };
 
 enum TShiftFlag : uint32_t {
     ssShift = 1u << 0,
@@ -22,7 +23,8 @@ inline TMouseButton MouseButtonOf(const QMouseEvent* e) {
     switch (e->button()) {
         case Qt::RightButton: return mbRight;
         case Qt::MiddleButton: return mbMiddle;
-        default: return mbLeft;
+        case Qt::LeftButton: return mbLeft;
+        default: return mbOther;
     }
 }
 
