@@ -1,5 +1,4 @@
 // Opening and saving a project, and closing the window.
-#include <unistd.h>
 
 #include "EditorState.h"
 #include "FileError.h"
@@ -8,6 +7,7 @@
 #include "ProjectFiles.h"
 #include "SaveChangesDialog.h"
 #include "SoundMain.h"
+#include "SoundOutput.h"
 #include "TAddItemsForm.h"
 #include "TProgressBarSink.h"
 
@@ -58,6 +58,8 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     LoadMemo(Memo1, chosen);
     TBaselineOnExit baseline(*this);
 
+    // The sound plays from WaveImage, which decoding is about to reuse.
+    StopSound();
     delete[] EditorState.Samples;
     EditorState.Samples = nullptr;
     Player.Release();
@@ -83,9 +85,10 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
 
     EditorState.ArchiveName = CompanionName(chosen, QStringLiteral("ims"));
     OpenArchive();
-    LoadPictures();
-
+    // LoadPictures reports damaged pictures by throwing after it has filled the table: the strip
+    // must repaint either way.
     ImsView->update();
+    LoadPictures();
 }
 
 void TAddItemsForm::SaveBtnClick(QObject*) {
@@ -111,8 +114,5 @@ bool TAddItemsForm::CanDiscardChanges() {
 }
 
 void TAddItemsForm::FormClose(QObject*) {
-    if (EditorState.ArchiveFile != -1) {
-        ::close(EditorState.ArchiveFile);
-        EditorState.ArchiveFile = -1;
-    }
+    CloseArchive();
 }
