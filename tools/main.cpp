@@ -4,8 +4,12 @@
 
 #include "Commands.h"
 
+extern const TCommand InfoCommand;
+
 const std::vector<TCommand>& Commands() {
-    static const std::vector<TCommand> commands = {};
+    static const std::vector<TCommand> commands = {
+        InfoCommand,
+    };
     return commands;
 }
 

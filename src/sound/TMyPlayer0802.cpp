@@ -1,5 +1,30 @@
 #include "TMyPlayer0802.h"
 
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// kbit/s by bitrate index; index 0 (free format) and 15 never pass the header test.
+constexpr int32_t Mpeg1Bitrates[3][16] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+};
+// The lower sampling frequencies: one column for Layer I, one shared by Layers II and III.
+constexpr int32_t Mpeg2Bitrates[2][16] = {
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+};
+constexpr int32_t Mpeg1SampleRates[3] = {44100, 48000, 32000};
+
+// Frames with a length: the last table entry only closes the frame before it.
+int32_t FramesWithLength(int32_t frameCount) { return frameCount > 0 ? frameCount - 1 : 0; }
+
+}  // namespace
+
 TMyPlayer0802::TMyPlayer0802() {}
 
 TMyPlayer0802::~TMyPlayer0802() { Release(); }
@@ -9,27 +34,267 @@ bool TMyPlayer0802::Release() {
     FileData = nullptr;
     delete[] FrameOffsets;
     FrameOffsets = nullptr;
+    // A count without its table would let a later step index a null table.
+    FrameCount = 0;
+    FrameCapacity_ = 0;
+    DataSize_ = 0;
+    FileSize_ = 0;
     return true;
 }
 
-bool TMyPlayer0802::Open() { return false; }
-
 bool TMyPlayer0802::IsFrameHeader(int32_t position, int32_t& padding) {
-    (void)position;
-    padding = 0;
+    if (FileData == nullptr || position < 0 || static_cast<int64_t>(position) + 4 > DataSize_) return false;
+    const unsigned char* b = FileData + position;
+    if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
+    const uint32_t bitrateIndex = b[2] >> 4;
+    const uint32_t rateIndex = (b[2] >> 2) & 3;
+    if (bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
+
+    const uint32_t h = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    const uint32_t versionCode = (h >> 19) & 3;
+    const uint32_t layerCode = (h >> 17) & 3;
+    static constexpr int32_t VersionByCode[4] = {3, -1, 2, 1};
+    static constexpr int32_t LayerByCode[4] = {-1, 3, 2, 1};
+    MpegVersion = VersionByCode[versionCode];
+    Layer = LayerByCode[layerCode];
+
+    if (versionCode == 1 || layerCode == 0) {
+        Bitrate = 1;
+    } else if (versionCode == 3) {
+        Bitrate = Mpeg1Bitrates[Layer - 1][(h >> 12) & 15];
+    } else {
+        Bitrate = Mpeg2Bitrates[Layer == 1 ? 0 : 1][(h >> 12) & 15];
+    }
+
+    if (versionCode == 1) {
+        SampleRate = 1;
+    } else {
+        const int32_t divisor = versionCode == 3 ? 1 : versionCode == 2 ? 2 : 4;
+        SampleRate = Mpeg1SampleRates[(h >> 10) & 3] / divisor;
+    }
+    padding = static_cast<int32_t>((h >> 9) & 1);
+    Channels = ((h >> 6) & 3) == 3 ? 1 : 2;
+    return true;
+}
+
+float TMyPlayer0802::FrameLength() const {
+    if (SampleRate <= 0) return 0.0f;
+    double length = static_cast<double>(Bitrate) * 144.0 / static_cast<double>(SampleRate) * 1000.0;
+    if (MpegVersion != 1) length *= 0.5;
+    return static_cast<float>(length);
+}
+
+bool TMyPlayer0802::HeaderAt(int64_t position, int32_t& padding) {
+    // Positions past the int32 range lie beyond every file Open accepts, so they hold no header.
+    if (position < 0 || position + 4 > DataSize_) return false;
+    return IsFrameHeader(static_cast<int32_t>(position), padding);
+}
+
+// The next header within four bytes of its nominal distance, or -1. The nominal end s + L is a
+// byte offset and is held in double: a float cannot tell neighbouring bytes apart past 16 MiB.
+int64_t TMyPlayer0802::FindSuccessor(int64_t start, float length, int32_t padding) {
+    const double nominalEnd = static_cast<double>(start) + static_cast<double>(length);
+    const double limit = nominalEnd + 4.0;
+    int32_t unusedPadding = 0;
+    for (int64_t e = static_cast<int64_t>(nominalEnd) + padding; static_cast<double>(e) < limit; ++e) {
+        if (HeaderAt(e, unusedPadding)) return e;
+    }
+    return -1;
+}
+
+// Three headers in a row, each at the nominal distance from the one before, mark the first
+// frame; a lone sync pattern in a tag or in stray bytes does not.
+bool TMyPlayer0802::FindFirstFrame(double& secondLength) {
+    const int64_t r = DataSize_;
+    int64_t s = 0;
+    do {
+        int32_t padding = 0;
+        while (s < r - 4 && !HeaderAt(s, padding)) ++s;
+        if (s < r - 4) {
+            const int64_t e = FindSuccessor(s, FrameLength(), 0);
+            if (e >= 0) {
+                const float l2 = FrameLength();
+                if (FindSuccessor(e, l2, 0) >= 0) {
+                    FirstFrameOffset = static_cast<int32_t>(s);
+                    secondLength = l2;
+                    return true;
+                }
+            }
+        }
+        ++s;
+    } while (s < r - 4000);
     return false;
 }
 
-float TMyPlayer0802::FrameLength() const { return 0.0f; }
+void TMyPlayer0802::AppendFrame(int64_t offset) {
+    if (FrameCount == FrameCapacity_) {
+        // Variable-bitrate streams outgrow the estimate taken from one frame.
+        const int64_t grown = std::max<int64_t>(16, static_cast<int64_t>(FrameCapacity_) * 2);
+        const int32_t capacity = static_cast<int32_t>(std::min<int64_t>(grown, std::numeric_limits<int32_t>::max()));
+        int32_t* table = new int32_t[capacity];
+        if (FrameCount > 0) std::memcpy(table, FrameOffsets, sizeof(int32_t) * static_cast<size_t>(FrameCount));
+        delete[] FrameOffsets;
+        FrameOffsets = table;
+        FrameCapacity_ = capacity;
+    }
+    FrameOffsets[FrameCount++] = static_cast<int32_t>(offset);
+}
 
-void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount) {
-    (void)progress;
-    *samples = new int16_t[0];
-    *sampleCount = 0;
+void TMyPlayer0802::BuildFrameTable(double secondLength) {
+    // Every frame advances at least one byte, so no stream holds more frames than bytes; an
+    // unusable length (5 bytes or less) gives no estimate and the table grows from a small start.
+    int64_t estimate = 16;
+    if (secondLength > 5.0) estimate = static_cast<int64_t>(static_cast<double>(FileSize_) / (secondLength - 5.0));
+    estimate = std::clamp<int64_t>(estimate, 16, DataSize_ + 1);
+    delete[] FrameOffsets;
+    FrameOffsets = new int32_t[estimate];
+    FrameCapacity_ = static_cast<int32_t>(estimate);
+    FrameCount = 0;
+
+    const int64_t r = DataSize_;
+    int64_t s = FirstFrameOffset;
+    for (;;) {
+        int32_t padding = 0;
+        if (!HeaderAt(s, padding)) break;
+        const float length = FrameLength();
+        const int64_t e = FindSuccessor(s, length, padding);
+        if (e < 0) break;
+        AppendFrame(s);
+        s = e;
+        if (!(static_cast<double>(r) - static_cast<double>(length) > static_cast<double>(s))) break;
+    }
+}
+
+bool TMyPlayer0802::Open() {
+    InitMP3(&DecoderState);
+    // Open normally follows Release; a second Open must not leak the first file.
+    delete[] FileData;
+    FileData = nullptr;
+    DataSize_ = 0;
+    FileSize_ = 0;
+
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    // Frame offsets are 32-bit; a larger file cannot be described by the table.
+    if (size < 0 || size >= std::numeric_limits<int32_t>::max()) return false;
+    FileData = new unsigned char[static_cast<size_t>(size) + 1];
+    FileData[size] = 0;
+    const qint64 read = size > 0 ? file.read(reinterpret_cast<char*>(FileData), size) : 0;
+    file.close();
+    DataSize_ = std::max<qint64>(read, 0);
+    FileSize_ = size;
+
+    double secondLength = 0.0;
+    if (!FindFirstFrame(secondLength)) {
+        delete[] FileData;
+        FileData = nullptr;
+        DataSize_ = 0;
+        FileSize_ = 0;
+        return false;
+    }
+    BuildFrameTable(secondLength);
+    return true;
 }
 
 int32_t TMyPlayer0802::DecodeFrames(int32_t first, int32_t end) {
-    (void)first;
-    (void)end;
-    return 0;
+    if (FileData == nullptr || FrameOffsets == nullptr) return 0;
+    first = std::max(first, 0);
+    end = std::min(end, FramesWithLength(FrameCount));
+    int32_t total = 0;
+    for (int32_t i = first; i < end; ++i) {
+        const int32_t length = FrameOffsets[i + 1] - FrameOffsets[i];
+        if (length > InBufferSize - total) break;
+        std::memcpy(InBuffer + total, FileData + FrameOffsets[i], static_cast<size_t>(length));
+        total += length;
+    }
+
+    unsigned char scratch[DecodeScratchSize];
+    int32_t produced = 0;
+    int done = 0;
+    int result = decodeMP3(&DecoderState, InBuffer, total, scratch, DecodeOutputCapacity, &done);
+    while (result == MP3_OK) {
+        // PCM beyond WaveImage is dropped; the caller sees only what was stored.
+        const int32_t stored = std::min(done, WaveImageSize - produced);
+        std::memcpy(WaveImage + produced, scratch, static_cast<size_t>(stored));
+        produced += stored;
+        result = decodeMP3(&DecoderState, nullptr, 0, scratch, DecodeOutputCapacity, &done);
+    }
+    return produced;
+}
+
+// Decodes the measuring pass and returns the bytes of PCM per frame. A full recording measures
+// on frames 20 to 29, after the decoder has settled; a shorter one measures on every frame it
+// has. The decoder is not reset afterwards: the main pass follows on its state.
+int32_t TMyPlayer0802::MeasureFrameDuration() {
+    const int32_t usable = FramesWithLength(FrameCount);
+    if (usable >= 30) {
+        DecodeFrames(0, 10);
+        DecodeFrames(10, 20);
+        return DecodeFrames(20, 30) / 10;
+    }
+    if (usable == 0) return 0;
+    int64_t bytes = 0;
+    for (int32_t k = 0; k < usable; k += 10) bytes += DecodeFrames(k, std::min(k + 10, usable));
+    return static_cast<int32_t>(bytes / usable);
+}
+
+// Spreads the chunk's sample frames evenly over the m frames it holds and keeps the first
+// channel at the nearest position. q stays in 32-bit float steps; t is held in double so that
+// no position is skipped however long the recording is.
+void TMyPlayer0802::MapChunk(int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes) const {
+    const int32_t n = (bytes / 2) / Channels;
+    const double chunkStart = static_cast<double>(k) * static_cast<double>(FrameDuration);
+    const double positions = static_cast<double>(sampleCount);
+    for (int32_t j = 0; j < n; ++j) {
+        float q = static_cast<float>(j) / static_cast<float>(n);
+        q = q * FrameDuration;
+        q = q * static_cast<float>(m);
+        const double t = chunkStart + static_cast<double>(q);
+        const double index = t * 11025.0 + 0.5;
+        if (index < positions) {
+            const unsigned char* pcm = WaveImage + static_cast<size_t>(j) * static_cast<size_t>(Channels) * 2;
+            samples[static_cast<int64_t>(index)] = static_cast<int16_t>(pcm[0] | (pcm[1] << 8));
+        }
+    }
+}
+
+void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount) {
+    const int32_t frameCount = FileData != nullptr && FrameOffsets != nullptr ? FrameCount : 0;
+    if (progress != nullptr) {
+        progress->SetPosition(0);
+        progress->SetMax(frameCount / 10);
+        progress->SetVisible(true);
+    }
+
+    // Without a frame that has a length there is nothing to measure: the buffer stays empty.
+    int32_t count = 0;
+    if (frameCount > 1 && Channels > 0 && SampleRate > 0) {
+        const int32_t bytesPerFrame = MeasureFrameDuration();
+        float duration = static_cast<float>(bytesPerFrame) * 0.5f;
+        duration = duration / static_cast<float>(Channels);
+        duration = duration / static_cast<float>(SampleRate);
+        FrameDuration = duration;
+        float covered = static_cast<float>(frameCount) * FrameDuration;
+        covered = covered * 11025.0f;
+        const float withMargin = covered + 100.5f;
+        // A measured duration that overflows the 32-bit timeline marks the stream unusable.
+        if (withMargin < 2147483520.0f) count = static_cast<int32_t>(withMargin);
+    }
+
+    // Zeroed: positions no decoded sample reaches (the margin, gaps below 11025 Hz) stay silent.
+    int16_t* buffer = new int16_t[static_cast<size_t>(count)]();
+    *samples = buffer;
+    *sampleCount = count;
+
+    if (count > 0) {
+        for (int32_t k = 0; k < frameCount; k += 10) {
+            const int32_t m = std::min(k + 10, frameCount - 1) - k;
+            const int32_t bytes = DecodeFrames(k, k + m);
+            MapChunk(buffer, count, k, m, bytes);
+            if (progress != nullptr) progress->SetPosition(k / 10);
+        }
+    }
+
+    if (progress != nullptr) progress->SetVisible(false);
 }

@@ -58,4 +58,24 @@ public:
     int32_t SetPlayBound(TPlayBound which, int32_t position);
     void PlaySegment();
     bool PlayWave(int32_t size);
+
+    // Bytes of FileData that were read from the file (the search bound); 0 when none is loaded.
+    int64_t DataSize() const { return DataSize_; }
+    // Entries FrameOffsets has room for; FrameCount never exceeds it.
+    int32_t FrameCapacity() const { return FrameCapacity_; }
+
+private:
+    static constexpr int DecodeScratchSize = 16384;
+
+    bool HeaderAt(int64_t position, int32_t& padding);
+    int64_t FindSuccessor(int64_t start, float length, int32_t padding);
+    bool FindFirstFrame(double& secondLength);
+    void BuildFrameTable(double secondLength);
+    void AppendFrame(int64_t offset);
+    int32_t MeasureFrameDuration();
+    void MapChunk(int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes) const;
+
+    int64_t DataSize_ = 0;
+    int64_t FileSize_ = 0;
+    int32_t FrameCapacity_ = 0;
 };
