@@ -3,14 +3,61 @@
 #include <QPainter>
 #include <QPolygon>
 
+namespace {
+
+// The round grey button with its green rim and the black wave peak that every handle shows.
+void DrawHandleFace(QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(QColor(0, 150, 0), 2));
+    p.setBrush(QColor(190, 190, 190));
+    p.drawEllipse(QRectF(1.5, 1.5, 22, 22));
+    // The peak, arrows and bars stay crisp, in their pure colours.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawPolyline(QPolygon({QPoint(7, 15), QPoint(10, 15), QPoint(12, 7), QPoint(14, 15), QPoint(17, 15)}));
+}
+
+void Arrowhead(QPainter& p, QPoint tip, int dx) {
+    p.drawPolygon(
+        QPolygon({tip, QPoint(tip.x() - 3 * dx, tip.y() - 3), QPoint(tip.x() - 3 * dx, tip.y() + 3)}));
+}
+
+// Zoom: arrows at the left and right edges, pointing outward.
+QImage ZoomGlyph(const QColor& arrows) {
+    QImage g(25, 25, QImage::Format_ARGB32);
+    g.fill(Qt::transparent);
+    QPainter p(&g);
+    DrawHandleFace(p);
+    p.setPen(arrows);
+    p.setBrush(arrows);
+    Arrowhead(p, QPoint(0, 12), -1);
+    Arrowhead(p, QPoint(24, 12), 1);
+    return g;
+}
+
+// Pan: the peak between two vertical bars, a left-right double arrow at the bottom.
+QImage PanGlyph(const QColor& marks) {
+    QImage g(25, 25, QImage::Format_ARGB32);
+    g.fill(Qt::transparent);
+    QPainter p(&g);
+    DrawHandleFace(p);
+    p.setPen(marks);
+    p.setBrush(marks);
+    p.drawLine(5, 5, 5, 16);
+    p.drawLine(19, 5, 19, 16);
+    p.drawLine(6, 20, 18, 20);
+    Arrowhead(p, QPoint(4, 20), -1);
+    Arrowhead(p, QPoint(20, 20), 1);
+    return g;
+}
+
+}  // namespace
+
 std::vector<QImage> MakeScrollerGlyphs() {
-    std::vector<QImage> glyphs;
-    for (int i = 0; i < 4; ++i) {
-        QImage g(25, 25, QImage::Format_ARGB32);
-        g.fill(Qt::transparent);
-        glyphs.push_back(g);
-    }
-    return glyphs;
+    const QColor released(0, 0, 255);
+    const QColor pressed(255, 0, 0);
+    return {ZoomGlyph(released), ZoomGlyph(pressed), PanGlyph(released), PanGlyph(pressed)};
 }
 
 QImage MakePicturesGlyph() {
@@ -19,13 +66,13 @@ QImage MakePicturesGlyph() {
     QPainter p(&g);
     for (int k = 2; k >= 0; --k) {
         const QRect frame(1 + 2 * k, 1 + 2 * k, 13, 11);
-        p.fillRect(frame, QColor(135, 206, 235));                                        // sky
+        p.fillRect(frame, QColor(135, 206, 235));                                                 // sky
         p.fillRect(QRect(frame.left(), frame.top() + 7, frame.width(), 4), QColor(30, 90, 200));  // sea
         p.setBrush(QColor(40, 160, 40));
         p.setPen(Qt::NoPen);
-        p.drawEllipse(QPoint(frame.left() + 4, frame.top() + 9), 5, 3);                  // hill
+        p.drawEllipse(QPoint(frame.left() + 4, frame.top() + 9), 5, 3);  // hill
         p.setBrush(QColor(255, 210, 0));
-        p.drawEllipse(QPoint(frame.right() - 3, frame.top() + 3), 2, 2);                 // sun
+        p.drawEllipse(QPoint(frame.right() - 3, frame.top() + 3), 2, 2);  // sun
         p.setBrush(Qt::NoBrush);
         p.setPen(QColor(60, 60, 60));
         p.drawRect(frame);
