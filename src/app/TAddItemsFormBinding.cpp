@@ -1,14 +1,116 @@
 // Binding text lines to segments, the second text's context pane, and the pane toggles.
+#include <QApplication>
+#include <QClipboard>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+
+#include "EditorState.h"
+#include "ExceptionDialog.h"
+#include "KeyboardInput.h"
+#include "LineBinding.h"
 #include "TAddItemsForm.h"
 
-void TAddItemsForm::BitBtn3Click(QObject*) {}
+namespace {
 
-void TAddItemsForm::Memo1MouseUp(QObject*, TMouseButton, TShiftState, int, int) {}
+// ListBox1 shows one row per text line of Memo1: rows as high as Memo1's.
+void FillList(QListWidget* list, const QStringList& rows) {
+    list->clear();
+    for (const QString& row : rows) {
+        auto* item = new QListWidgetItem(row, list);
+        item->setSizeHint(QSize(list->fontMetrics().horizontalAdvance(row) + 4, MemoRowHeight));
+    }
+}
 
-void TAddItemsForm::Memo2MouseUp(QObject*, TMouseButton, TShiftState, int, int) {}
+}  // namespace
 
-void TAddItemsForm::RichEdit1MouseDown(QObject*, TMouseButton, TShiftState, int, int) {}
+void TAddItemsForm::BitBtn3Click(QObject*) {
+    const int c = CaretLine(Memo1);
+    if (!HasRecord(c)) {
+        ShowException(NoRecordMessage(c));
+        return;
+    }
+    ItemTable[c].Flag = 1;
+    ItemTable[c].Start = EditorState.SelStart;
+    ItemTable[c].Finish = EditorState.SelEnd;
+}
 
-void TAddItemsForm::SpeedButton6Click(QObject*) {}
+void TAddItemsForm::Memo1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, int, int Y) {
+    const int r = ClickedRow(Y);
+    const int v = ListRowCount(Memo1->height());
+    // The memo has already placed the caret, extending its selection when Shift is held.
+    const int c = CaretLine(Memo1);
+    const int t = c - r;
+    if (Button == mbLeft) {
+        if (Shift & ssShift) {
+            if (HasRecord(c)) {
+                const TItemRec& rec = ItemTable[c];
+                EditorState.SelStart = rec.Start;
+                EditorState.SelEnd = rec.Finish;
+                EditorState.MarkA = EditorState.SelStart;
+                EditorState.MarkB = EditorState.SelEnd;
+                EditorState.ViewStart = LeadInViewStart(rec.Start, rec.Finish);
+                DrawWave();
+                SoundView->repaint();
+            }
+        } else if (Shift & ssAlt) {
+            if (HasRecord(c)) {
+                // The pictures stay with the line; only the segment goes.
+                ItemTable[c].Flag = 0;
+                ItemTable[c].Start = 0;
+                ItemTable[c].Finish = 0;
+            } else {
+                ShowException(NoRecordMessage(c));
+            }
+        }
+        FillList(ListBox1, ListRows(t, r, v, *Memo1->document()));
+    }
+    SntImsView->update();
+}
 
-void TAddItemsForm::SpeedButton7Click(QObject*) {}
+void TAddItemsForm::Memo2MouseUp(QObject*, TMouseButton Button, TShiftState, int, int) {
+    if (Button != mbLeft) return;
+    RichEdit1->clear();
+    const int c = CaretLine(Memo2);
+    const int n = CountedLines(*Memo2->document());
+    QTextCursor cursor(RichEdit1->document());
+    bool first = true;
+    for (const TContextLine& line : ContextLines(c, n)) {
+        QTextCharFormat format;
+        format.setForeground(line.Current ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        // The block keeps the colour too, so an empty current line is red where one types.
+        if (first) {
+            cursor.setBlockCharFormat(format);
+        } else {
+            cursor.insertBlock(QTextBlockFormat(), format);
+        }
+        cursor.insertText(MemoLine(*Memo1->document(), line.Line), format);
+        first = false;
+    }
+    // Text typed into the pane from here on is black.
+    RichEdit1->setTextColor(QColor(0, 0, 0));
+}
+
+void TAddItemsForm::RichEdit1MouseDown(QObject*, TMouseButton, TShiftState Shift, int, int) {
+    // The editor's own menu on a right press would take the keyboard from the window the keys go to.
+    RichEdit1->setContextMenuPolicy(Qt::NoContextMenu);
+    if (!(Shift & ssRight)) return;
+    const QTextCursor selection = RichEdit1->textCursor();
+    if (!selection.hasSelection()) return;
+    const QString s = selection.selection().toPlainText();
+    if (s.isEmpty()) return;
+    QApplication::clipboard()->setText(s, QClipboard::Clipboard);
+    SendCopyChord(KeyboardInput());
+}
+
+void TAddItemsForm::SpeedButton6Click(QObject*) {
+    const bool down = SpeedButton6->isChecked();
+    Panel1->setVisible(down);
+    Panel3->setVisible(down);
+}
+
+void TAddItemsForm::SpeedButton7Click(QObject*) {
+    const bool down = SpeedButton7->isChecked();
+    Panel8->setVisible(down);
+    Memo2->setVisible(down);
+    Splitter2->setVisible(down);
+}

@@ -1,6 +1,12 @@
 #pragma once
 // A multi-line text editor without word wrap: every row on screen is one line of the text.
 // OnMouseUp runs after the editor's own handling of the release, so the caret is already placed.
+// The editor's menu for the mouse opens after the right button's release and its OnMouseUp, not
+// on the press: the release reaches the editor.
+//
+// Rows are MemoRowHeight (12) pixels high and start 1 pixel below the top of the editor's client
+// area, whatever the scroll position: row k covers client Y = 12k + 1 .. 12k + 12, so the row
+// under the pointer is (Y - 1) / 12. The handlers get X and Y in client pixels (inside the frame).
 
 #include <QPlainTextEdit>
 #include <functional>
@@ -19,9 +25,27 @@ public:
     // The encoding of the file the text was last loaded from or saved to.
     TTextEncoding Encoding = TTextEncoding::Utf8;
 
+    // A point of the text area in the client pixels the handlers get, and back.
+    QPoint ClientFromViewport(QPoint p) const;
+    QPoint ViewportFromClient(QPoint p) const;
+
 protected:
+    void changeEvent(QEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    void FitRows();
 };
 
 // The 0-based line that holds the end of the memo's selection (the caret when nothing is selected).
+// The end is the later of anchor and caret, so after a Shift-click above the anchor it is the
+// anchor's line.
 int CaretLine(const QPlainTextEdit* memo);
+
+// The font closest to `font` below it in size whose text lines are exactly rowHeight pixels high
+// on `device`; `font` itself when no size gives that height.
+QFont RowFittedFont(const QFont& font, int rowHeight, QPaintDevice* device);
+
+// Height in pixels of one text line of `font` in a plain-text editor on `device`.
+int TextLineHeight(const QFont& font, QPaintDevice* device);
