@@ -98,7 +98,13 @@ dialog=$(find_window '^Open$') || fail "the open dialog did not appear"
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 60 "lesson.txt"
 xdotool key Return
-for _ in $(seq 100); do xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || break; sleep 0.2; done
+# A first Return may only close the name completer's list.
+for attempt in 1 2 3; do
+  for _ in $(seq 15); do xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || break 2; sleep 0.2; done
+  xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+  xdotool key Return
+done
+xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 && fail "the open dialog did not accept lesson.txt"
 # Decoding runs inside the command; the clicks below queue behind it.
 sleep 2
 

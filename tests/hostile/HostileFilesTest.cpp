@@ -214,7 +214,8 @@ TEST_F(HostileArchiveTest, NonJpegPictureIsRefusedAndOneInsideTheArchiveIsNamed)
 }
 
 TEST_F(HostileFilesTest, TextWithInvalidBytesSavesBackByteForByteButForLineBreaks) {
-    const QByteArray bytes("caf\xc3\xa9 \xff\xfe broken \xc3( nbsp\xa0 \x98 \x00 end\nnext\rlast", 44);
+    static const char raw[] = "caf\xc3\xa9 \xff\xfe broken \xc3( nbsp\xa0 \x98 \x00 end\nnext\rlast";
+    const QByteArray bytes(raw, sizeof raw - 1);
     WriteAll(Path("t.txt"), bytes);
     const TLoadedText loaded = LoadTextFile(Path("t.txt"));
     EXPECT_EQ(loaded.encoding, TTextEncoding::Windows1251);
