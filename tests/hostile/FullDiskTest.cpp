@@ -32,6 +32,8 @@ QByteArray PosWithSegments() {
     return bytes;
 }
 
+std::string Joined(const QStringList& messages) { return messages.join(QLatin1Char('\n')).toStdString(); }
+
 class FullDiskTest : public FreshStateTest {
 protected:
     void SetUp() override {
@@ -106,7 +108,7 @@ TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten)
 
     ASSERT_GT(disk.FillUp(), 10);
     QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(messages, QStringList{QStringLiteral("Cannot create file %1").arg(TextName)});
+    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(TextName))}));
     ExpectUnchanged(disk, before);
     EXPECT_EQ(disk.Files(), before);
 
@@ -115,7 +117,7 @@ TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten)
     messages.clear();
     disk.FreeFillers(2);
     QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(messages, QStringList{QStringLiteral("Cannot create file %1").arg(PosName)});
+    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(PosName))}));
     EXPECT_TRUE(ReadAll(TextName).endsWith("typed on a full disk"));
     ExpectUnchanged(disk, {QStringLiteral("lesson.pos"), QStringLiteral("lesson.ims"), QStringLiteral("lesson.mp3")});
     EXPECT_EQ(disk.Files(), before);
@@ -127,7 +129,7 @@ TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten)
     QApplication::processEvents();
     EXPECT_EQ(questions, 1);
     EXPECT_TRUE(form->isVisible());
-    ASSERT_EQ(messages, QStringList{QStringLiteral("Cannot create file %1").arg(PosName)});
+    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(PosName))}));
     ExpectUnchanged(disk, {QStringLiteral("lesson.pos")});
 
     // With room again the same Save goes through.
@@ -152,7 +154,7 @@ TEST_F(FullDiskTest, SaveIntoAReadOnlyFolderChangesNoFile) {
     EXPECT_EQ(EditorState.PictureCount, 0);
 
     QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(messages, QStringList{QStringLiteral("Cannot create file %1").arg(TextName)});
+    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(TextName))}));
     ExpectUnchanged(disk, disk.Files());
     EXPECT_EQ(disk.Files().size(), 4);
 
