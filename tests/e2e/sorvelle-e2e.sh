@@ -7,9 +7,9 @@
 # Every process started here is ended on the way out.
 # Usage: sorvelle-e2e.sh SORVELLE CLOSE_REQUEST DEMO_DIR
 set -euo pipefail
-sorvelle=$1
-close_request=$2
-demo=$3
+sorvelle=$(realpath "$1")
+close_request=$(realpath "$2")
+demo=$(realpath "$3")
 
 for tool in Xvfb xdotool perl cmp od; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
@@ -33,7 +33,11 @@ cleanup() {
   wait 2>/dev/null || true
   if [[ $rc -ne 0 && -f "$work/app.log" ]]; then
     echo "--- sorvelle output"
-    tail -n 40 "$work/app.log"
+    if grep -q 'ERROR: AddressSanitizer' "$work/app.log"; then
+      grep -A 45 'ERROR: AddressSanitizer' "$work/app.log"
+    else
+      tail -n 40 "$work/app.log"
+    fi
   fi
   rm -rf "$work"
   exit "$rc"
