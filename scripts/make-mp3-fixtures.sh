@@ -14,14 +14,14 @@ for tool in sox lame twolame; do
 done
 
 # Sources: deterministic sweeps, so that every frame carries audio.
-sox -n -r 44100 -c 2 -b 16 "$tmp/stereo44.wav" synth 2 sine 200-2000 sine 300-900 vol 0.5
-sox -n -r 22050 -c 1 -b 16 "$tmp/mono22.wav" synth 2 sine 200-2000 vol 0.5
-sox -n -r 8000 -c 1 -b 16 "$tmp/mono8.wav" synth 4 sine 200-1500 vol 0.5
+sox -R -n -r 44100 -c 2 -b 16 "$tmp/stereo44.wav" synth 2 sine 200-2000 sine 300-900 vol 0.5
+sox -R -n -r 22050 -c 1 -b 16 "$tmp/mono22.wav" synth 2 sine 200-2000 vol 0.5
+sox -R -n -r 8000 -c 1 -b 16 "$tmp/mono8.wav" synth 4 sine 200-1500 vol 0.5
 # Loud and busy first, then near-silence: a VBR encoder uses large frames first and small ones after,
 # so the stream holds more frames than an estimate taken from its second frame.
-sox -n -r 44100 -c 2 -b 16 "$tmp/busy.wav" synth 1 square 3000-9000 square 5000-12000 vol 0.4
-sox -n -r 44100 -c 2 -b 16 "$tmp/quiet.wav" synth 4 sine 100 vol 0.001
-sox "$tmp/busy.wav" "$tmp/quiet.wav" "$tmp/vbr.wav"
+sox -R -n -r 44100 -c 2 -b 16 "$tmp/busy.wav" synth 1 square 3000-9000 square 5000-12000 vol 0.4
+sox -R -n -r 44100 -c 2 -b 16 "$tmp/quiet.wav" synth 4 sine 100 vol 0.001
+sox -R "$tmp/busy.wav" "$tmp/quiet.wav" "$tmp/vbr.wav"
 
 lame --quiet --cbr -b 128 -m j "$tmp/stereo44.wav" "$out/mpeg1-l3-44100-stereo-cbr.mp3"
 lame --quiet --cbr -b 64 -m m "$tmp/mono22.wav" "$out/mpeg2-l3-22050-mono.mp3"
@@ -53,6 +53,7 @@ cbr="$out/mpeg1-l3-44100-stereo-cbr.mp3"
 # Stray bytes, with a few sync-like bytes among them, before the first frame.
 {
   for i in $(seq 1 40); do printf 'not audio %02d \377\373\220\144' "$i"; done
+  printf 'end of junk\n'
   cat "$cbr"
 } >"$out/garbage-front.mp3"
 

@@ -38,7 +38,8 @@ uint64_t Fnv1a64(const int16_t* samples, int32_t count) {
     uint64_t hash = 0xcbf29ce484222325ull;
     for (int32_t i = 0; i < count; ++i) {
         const uint16_t v = static_cast<uint16_t>(samples[i]);
-        const unsigned char bytes[2] = {static_cast<unsigned char>(v & 0xFF), static_cast<unsigned char>(v >> 8)};
+        const unsigned char bytes[2] = {static_cast<unsigned char>(v & 0xFF),
+                                        static_cast<unsigned char>(v >> 8)};
         for (unsigned char b : bytes) {
             hash ^= b;
             hash *= 0x100000001b3ull;
@@ -108,4 +109,5 @@ int RunInfo(const TArgs& args) {
 }  // namespace
 
 extern const TCommand InfoCommand;
-const TCommand InfoCommand = {"info", "print the frame table and decoding figures of an MP3 recording", RunInfo};
+const TCommand InfoCommand = {"info", "print the frame table and decoding figures of an MP3 recording",
+                              RunInfo};

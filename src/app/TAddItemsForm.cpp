@@ -20,7 +20,7 @@ QFrame* MakePanel(QWidget* parent, int x, int y, int w, int h, QFrame::Shadow sh
     panel->setFrameStyle(QFrame::Panel | shadow);
     panel->setLineWidth(1);
     panel->setGeometry(x, y, w, h);
-    // The bevel is the frame's 1 pixel, which already insets the layout's room.
+    // The frame already insets the contents by its 1-pixel bevel.
     new TDockLayout(panel, 0);
     return panel;
 }

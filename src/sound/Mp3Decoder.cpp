@@ -41,8 +41,8 @@ THandle NewConfiguredHandle() {
     long flags = 0;
     double unused = 0;
     Check("mpg123_getparam", mpg123_getparam(mh.get(), MPG123_FLAGS, &flags, &unused));
-    flags &= ~static_cast<long>(MPG123_GAPLESS | MPG123_AUTO_RESAMPLE | MPG123_FORCE_MONO | MPG123_FORCE_STEREO |
-                                MPG123_FORCE_8BIT | MPG123_FORCE_FLOAT);
+    flags &= ~static_cast<long>(MPG123_GAPLESS | MPG123_AUTO_RESAMPLE | MPG123_FORCE_MONO |
+                                MPG123_FORCE_STEREO | MPG123_FORCE_8BIT | MPG123_FORCE_FLOAT);
     flags |= MPG123_NO_READAHEAD | MPG123_IGNORE_INFOFRAME | MPG123_QUIET;
     Check("MPG123_FLAGS", mpg123_param(mh.get(), MPG123_FLAGS, flags, 0));
     Check("MPG123_VERBOSE", mpg123_param(mh.get(), MPG123_VERBOSE, 0, 0));
@@ -54,7 +54,8 @@ THandle NewConfiguredHandle() {
     size_t rateCount = 0;
     mpg123_rates(&rates, &rateCount);
     for (size_t i = 0; i < rateCount; ++i) {
-        Check("mpg123_format", mpg123_format(mh.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16));
+        Check("mpg123_format",
+              mpg123_format(mh.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16));
     }
     Check("mpg123_open_feed", mpg123_open_feed(mh.get()));
     return mh;
@@ -78,7 +79,8 @@ bool InitMP3(TDecoderState* mp) {
     return true;
 }
 
-int decodeMP3(TDecoderState* mp, const unsigned char* in, int isize, unsigned char* out, int osize, int* done) {
+int decodeMP3(
+    TDecoderState* mp, const unsigned char* in, int isize, unsigned char* out, int osize, int* done) {
     *done = 0;
     if (!mp->impl || !mp->impl->handle || isize < 0 || osize < 0) return MP3_ERR;
     mpg123_handle* mh = mp->impl->handle.get();

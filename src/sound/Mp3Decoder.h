@@ -25,4 +25,5 @@ inline constexpr int MP3_ERR = -1;
 // Resets the decoder: drops queued bytes, bit reservoir and filter memory.
 bool InitMP3(TDecoderState* mp);
 // in may be null (isize 0) to take out the next frame of what is queued.
-int decodeMP3(TDecoderState* mp, const unsigned char* in, int isize, unsigned char* out, int osize, int* done);
+int decodeMP3(
+    TDecoderState* mp, const unsigned char* in, int isize, unsigned char* out, int osize, int* done);

@@ -130,9 +130,11 @@ void TMyPlayer0802::AppendFrame(int64_t offset) {
     if (FrameCount == FrameCapacity_) {
         // Variable-bitrate streams outgrow the estimate taken from one frame.
         const int64_t grown = std::max<int64_t>(16, static_cast<int64_t>(FrameCapacity_) * 2);
-        const int32_t capacity = static_cast<int32_t>(std::min<int64_t>(grown, std::numeric_limits<int32_t>::max()));
+        const int32_t capacity =
+            static_cast<int32_t>(std::min<int64_t>(grown, std::numeric_limits<int32_t>::max()));
         int32_t* table = new int32_t[capacity];
-        if (FrameCount > 0) std::memcpy(table, FrameOffsets, sizeof(int32_t) * static_cast<size_t>(FrameCount));
+        if (FrameCount > 0)
+            std::memcpy(table, FrameOffsets, sizeof(int32_t) * static_cast<size_t>(FrameCount));
         delete[] FrameOffsets;
         FrameOffsets = table;
         FrameCapacity_ = capacity;
@@ -144,7 +146,8 @@ void TMyPlayer0802::BuildFrameTable(double secondLength) {
     // Every frame advances at least one byte, so no stream holds more frames than bytes; an
     // unusable length (5 bytes or less) gives no estimate and the table grows from a small start.
     int64_t estimate = 16;
-    if (secondLength > 5.0) estimate = static_cast<int64_t>(static_cast<double>(FileSize_) / (secondLength - 5.0));
+    if (secondLength > 5.0)
+        estimate = static_cast<int64_t>(static_cast<double>(FileSize_) / (secondLength - 5.0));
     estimate = std::clamp<int64_t>(estimate, 16, DataSize_ + 1);
     delete[] FrameOffsets;
     FrameOffsets = new int32_t[estimate];
@@ -209,16 +212,22 @@ int32_t TMyPlayer0802::DecodeFrames(int32_t first, int32_t end) {
         total += length;
     }
 
+    // Each frame goes straight to its place in WaveImage while a whole output area fits there;
+    // near the end the scratch area takes it, and PCM beyond WaveImage is dropped.
     unsigned char scratch[DecodeScratchSize];
     int32_t produced = 0;
-    int done = 0;
-    int result = decodeMP3(&DecoderState, InBuffer, total, scratch, DecodeOutputCapacity, &done);
-    while (result == MP3_OK) {
-        // PCM beyond WaveImage is dropped; the caller sees only what was stored.
+    const unsigned char* input = InBuffer;
+    int32_t inputSize = total;
+    for (;;) {
+        const bool direct = WaveImageSize - produced >= DecodeOutputCapacity;
+        unsigned char* out = direct ? WaveImage + produced : scratch;
+        int done = 0;
+        if (decodeMP3(&DecoderState, input, inputSize, out, DecodeOutputCapacity, &done) != MP3_OK) break;
+        input = nullptr;
+        inputSize = 0;
         const int32_t stored = std::min(done, WaveImageSize - produced);
-        std::memcpy(WaveImage + produced, scratch, static_cast<size_t>(stored));
+        if (!direct) std::memcpy(WaveImage + produced, scratch, static_cast<size_t>(stored));
         produced += stored;
-        result = decodeMP3(&DecoderState, nullptr, 0, scratch, DecodeOutputCapacity, &done);
     }
     return produced;
 }
@@ -242,21 +251,47 @@ int32_t TMyPlayer0802::MeasureFrameDuration() {
 // Spreads the chunk's sample frames evenly over the m frames it holds and keeps the first
 // channel at the nearest position. q stays in 32-bit float steps; t is held in double so that
 // no position is skipped however long the recording is.
-void TMyPlayer0802::MapChunk(int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes) const {
+void TMyPlayer0802::MapChunk(
+    int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes, TChunkTimes& times) const {
     const int32_t n = (bytes / 2) / Channels;
-    const double chunkStart = static_cast<double>(k) * static_cast<double>(FrameDuration);
-    const double positions = static_cast<double>(sampleCount);
-    for (int32_t j = 0; j < n; ++j) {
+    const auto offset = [&](int32_t j) {
         float q = static_cast<float>(j) / static_cast<float>(n);
         q = q * FrameDuration;
         q = q * static_cast<float>(m);
-        const double t = chunkStart + static_cast<double>(q);
-        const double index = t * 11025.0 + 0.5;
-        if (index < positions) {
-            const unsigned char* pcm = WaveImage + static_cast<size_t>(j) * static_cast<size_t>(Channels) * 2;
-            samples[static_cast<int64_t>(index)] = static_cast<int16_t>(pcm[0] | (pcm[1] << 8));
-        }
+        return q;
+    };
+    const bool cached = n <= TChunkTimes::Capacity;
+    if (cached && (times.n != n || times.m != m)) {
+        for (int32_t j = 0; j < n; ++j) times.q[j] = offset(j);
+        times.n = n;
+        times.m = m;
     }
+    const double chunkStart = static_cast<double>(k) * static_cast<double>(FrameDuration);
+    const double positions = static_cast<double>(sampleCount);
+    const size_t stride = static_cast<size_t>(Channels) * 2;
+    // The decoder writes native-endian PCM; the first channel leads each sample frame.
+    const auto firstChannel = [&](int32_t j) {
+        int16_t value;
+        std::memcpy(&value, WaveImage + static_cast<size_t>(j) * stride, sizeof value);
+        return value;
+    };
+    if (!cached) {
+        for (int32_t j = 0; j < n; ++j) {
+            const double index = (chunkStart + static_cast<double>(offset(j))) * 11025.0 + 0.5;
+            if (index < positions) samples[static_cast<int64_t>(index)] = firstChannel(j);
+        }
+        return;
+    }
+    // Positions first, in a loop free of stores into the buffer so that it vectorises; then the
+    // samples, the last sample frame of a position overwriting the earlier ones. Positions never
+    // decrease with j, so those past the buffer form a tail that the second loop leaves out.
+    for (int32_t j = 0; j < n; ++j) {
+        const double index = (chunkStart + static_cast<double>(times.q[j])) * 11025.0 + 0.5;
+        times.position[j] = index < positions ? static_cast<int32_t>(index) : -1;
+    }
+    int32_t end = n;
+    while (end > 0 && times.position[end - 1] < 0) --end;
+    for (int32_t j = 0; j < end; ++j) samples[times.position[j]] = firstChannel(j);
 }
 
 void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount) {
@@ -292,10 +327,12 @@ void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* 
     *sampleCount = count;
 
     if (count > 0) {
+        // Written before it is read: n never matches -1.
+        TChunkTimes times;
         for (int32_t k = 0; k < frameCount; k += 10) {
             const int32_t m = std::min(k + 10, frameCount - 1) - k;
             const int32_t bytes = DecodeFrames(k, k + m);
-            MapChunk(buffer, count, k, m, bytes);
+            MapChunk(buffer, count, k, m, bytes, times);
             if (progress != nullptr) progress->SetPosition(k / 10);
         }
     }

@@ -9,7 +9,7 @@
 
 // Where Decode reports its progress; the window adapts its progress bar to this.
 class TProgressSink {
-public:
+  public:
     virtual ~TProgressSink() = default;
     virtual void SetMax(int max) = 0;
     virtual void SetPosition(int position) = 0;
@@ -17,27 +17,27 @@ public:
 };
 
 class TMyPlayer0802 {
-public:
+  public:
     static constexpr int InBufferSize = 786432;
     static constexpr int WaveImageSize = 8388608;
     static constexpr int DecodeOutputCapacity = 8192;
 
     QString FileName;
-    unsigned char InBuffer[InBufferSize];   // compressed frames staged for the decoder
-    TDecoderState DecoderState;             // reset by Open only
-    unsigned char WaveImage[WaveImageSize]; // PCM scratch while decoding; the WAVE image played
-    unsigned char* FileData = nullptr;      // the whole file, size + 1 bytes; owned
+    unsigned char InBuffer[InBufferSize];    // compressed frames staged for the decoder
+    TDecoderState DecoderState;              // reset by Open only
+    unsigned char WaveImage[WaveImageSize];  // PCM scratch while decoding; the WAVE image played
+    unsigned char* FileData = nullptr;       // the whole file, size + 1 bytes; owned
     int32_t FirstFrameOffset = 0;
-    int32_t PlayFrom = 0;                   // first frame of the segment to play
-    int32_t PlayTo = 0;                     // end frame of the segment to play, exclusive
+    int32_t PlayFrom = 0;  // first frame of the segment to play
+    int32_t PlayTo = 0;    // end frame of the segment to play, exclusive
     int32_t MpegVersion = 0;
     int32_t Layer = 0;
     int32_t Bitrate = 0;
     int32_t SampleRate = 0;
     int32_t Channels = 0;
-    int32_t* FrameOffsets = nullptr;        // ascending byte offsets in FileData; owned
+    int32_t* FrameOffsets = nullptr;  // ascending byte offsets in FileData; owned
     int32_t FrameCount = 0;
-    float FrameDuration = 0.1f;             // seconds per frame, measured by Decode
+    float FrameDuration = 0.1f;  // seconds per frame, measured by Decode
 
     TMyPlayer0802();
     ~TMyPlayer0802();
@@ -64,7 +64,7 @@ public:
     // Entries FrameOffsets has room for; FrameCount never exceeds it.
     int32_t FrameCapacity() const { return FrameCapacity_; }
 
-private:
+  private:
     static constexpr int DecodeScratchSize = 16384;
 
     bool HeaderAt(int64_t position, int32_t& padding);
@@ -73,7 +73,17 @@ private:
     void BuildFrameTable(double secondLength);
     void AppendFrame(int64_t offset);
     int32_t MeasureFrameDuration();
-    void MapChunk(int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes) const;
+    // Offsets in seconds of a chunk's sample frames from the chunk's start; they depend only on the
+    // sample frame count n and the frame count m, so full chunks share them.
+    struct TChunkTimes {
+        static constexpr int32_t Capacity = 11520;  // ten frames of 1152 sample frames
+        int32_t n = -1;
+        int32_t m = -1;
+        float q[Capacity];
+        int32_t position[Capacity];  // per chunk: the sample frame's position, -1 past the buffer
+    };
+    void MapChunk(
+        int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes, TChunkTimes& times) const;
 
     int64_t DataSize_ = 0;
     int64_t FileSize_ = 0;

@@ -1,7 +1,8 @@
 #include "KeyboardInput.h"
 
-#include <QGuiApplication>
 #include <qguiapplication_platform.h>
+
+#include <QGuiApplication>
 
 // Xlib's macros (None, Bool, KeyPress, ...) clash with Qt's names: its headers come last.
 #include <X11/Xlib.h>
@@ -11,25 +12,28 @@
 namespace {
 
 class TNoKeyboardInput : public TKeyboardInput {
-public:
+  public:
     void Send(const TKeyEvent&) override {}
 };
 
 // Types through the XTest extension of the display Qt itself is connected to, so the events
 // are ordered with the application's own requests. The display belongs to Qt.
 class TXTestKeyboardInput : public TKeyboardInput {
-public:
+  public:
     TXTestKeyboardInput(Display* display, KeyCode control, KeyCode c)
         : display_(display), control_(control), c_(c) {}
 
     void Send(const TKeyEvent& event) override {
         const KeyCode code = event.Key == TKey::LeftControl ? control_ : c_;
+        // A release and a press of one key with the same server time read as auto-repeat to X
+        // clients; a few milliseconds between the events make them read as typed.
         // XTestFakeKeyEvent only queues the request; XFlush hands it to the server now.
-        if (XTestFakeKeyEvent(display_, code, event.Down ? True : False, CurrentTime) == 0) return;
+        if (XTestFakeKeyEvent(display_, code, event.Down ? True : False, KeyDelayMs) == 0) return;
         XFlush(display_);
     }
 
-private:
+  private:
+    static constexpr unsigned long KeyDelayMs = 10;
     Display* display_;
     KeyCode control_;
     KeyCode c_;

@@ -14,14 +14,14 @@ struct TKeyEvent {
 };
 
 class TKeyboardInput {
-public:
+  public:
     virtual ~TKeyboardInput() = default;
     virtual void Send(const TKeyEvent& event) = 0;
 };
 
 // Remembers what was sent instead of typing it.
 class TRecordingKeyboardInput : public TKeyboardInput {
-public:
+  public:
     void Send(const TKeyEvent& event) override { Sent.push_back(event); }
     std::vector<TKeyEvent> Sent;
 };

@@ -16,7 +16,7 @@
 
 class TMemo : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     using TMouseHandler = std::function<void(QObject*, TMouseButton, TShiftState, int, int)>;
 
     explicit TMemo(QWidget* parent);
@@ -29,12 +29,12 @@ public:
     QPoint ClientFromViewport(QPoint p) const;
     QPoint ViewportFromClient(QPoint p) const;
 
-protected:
+  protected:
     void changeEvent(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
-private:
+  private:
     void FitRows();
 };
 

@@ -6,7 +6,7 @@
 namespace {
 
 class ContextPaneTest : public BindingWindowTest {
-protected:
+  protected:
     void SetUp() override {
         BindingWindowTest::SetUp();
         ShowAllPanes();

@@ -66,7 +66,10 @@ TEST_F(Memo1BindingTest, ReleaseBelowTheLastRowListsWithoutStar) {
     EXPECT_EQ(CaretLine(form->Memo1), 2);
     const QString blank = QStringLiteral(" ") + QString(27, QLatin1Char(' ')) + QStringLiteral("...");
     const QStringList expected{
-        blank, blank, blank, blank,
+        blank,
+        blank,
+        blank,
+        blank,
         QStringLiteral("   0  0 0        0        0 a..."),
         QStringLiteral("   1  0 0        0        0 b..."),
         // The release row R = 6 carries the star: it lists the caret line.
@@ -193,10 +196,10 @@ TEST_F(Memo1BindingTest, CtrlOnlyClickChangesNothingButTheList) {
 }
 
 class TPaintCounter : public QObject {
-public:
+  public:
     int Paints = 0;
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Paint) ++Paints;
         return false;
@@ -283,7 +286,8 @@ TEST_F(Memo1BindingTest, LinesFromFiveHundredOnHaveNoRecord) {
     form->Memo1->setTextCursor(cursor);
     QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], QStringLiteral("Line 503 has no record: at most 500 lines carry segments and pictures."));
+    EXPECT_EQ(messages[0],
+              QStringLiteral("Line 503 has no record: at most 500 lines carry segments and pictures."));
     EXPECT_TRUE(TItemSnapshot() == before);
 
     // An Alt click on line 500 is refused too; its list row has blank number columns.
@@ -292,7 +296,8 @@ TEST_F(Memo1BindingTest, LinesFromFiveHundredOnHaveNoRecord) {
     ClickRow(form->Memo1, 2, Qt::LeftButton, Qt::AltModifier);
     ASSERT_EQ(CaretLine(form->Memo1), 500);
     ASSERT_EQ(messages.size(), 2);
-    EXPECT_EQ(messages[1], QStringLiteral("Line 501 has no record: at most 500 lines carry segments and pictures."));
+    EXPECT_EQ(messages[1],
+              QStringLiteral("Line 501 has no record: at most 500 lines carry segments and pictures."));
     EXPECT_TRUE(TItemSnapshot() == before);
     const QStringList rows = ListRows();
     ASSERT_EQ(rows.size(), 8);

@@ -3,12 +3,12 @@
 namespace {
 
 class PaneToggleTest : public BindingWindowTest {
-protected:
+  protected:
     QList<QRect> Layout() const {
         QList<QRect> out;
-        for (QWidget* w : std::initializer_list<QWidget*>{form->Panel5, form->Panel3, form->Panel2, form->Panel8,
-                                                          form->Panel1, form->ListBox1, form->Memo1, form->Memo2,
-                                                          form->Splitter2}) {
+        for (QWidget* w : std::initializer_list<QWidget*>{form->Panel5, form->Panel3, form->Panel2,
+                                                          form->Panel8, form->Panel1, form->ListBox1,
+                                                          form->Memo1, form->Memo2, form->Splitter2}) {
             out << (w->isVisible() ? w->geometry() : QRect());
         }
         return out;

@@ -68,7 +68,8 @@ TEST_F(LineBindingTest, ExcerptStopsAfterHundredCharacters) {
     rec.Flag = rec.Start = rec.Finish = 0;
     const QString hundred = QString(99, QLatin1Char('a')) + QLatin1Char('z');
     EXPECT_EQ(ListRow(0, &rec, false, hundred).mid(28), hundred + QStringLiteral("..."));
-    EXPECT_EQ(ListRow(0, &rec, false, hundred + QStringLiteral("TAIL")).mid(28), hundred + QStringLiteral("..."));
+    EXPECT_EQ(ListRow(0, &rec, false, hundred + QStringLiteral("TAIL")).mid(28),
+              hundred + QStringLiteral("..."));
     // A character outside the basic plane counts once and is not cut in half.
     const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");
     QString wide;

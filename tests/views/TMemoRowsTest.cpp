@@ -15,7 +15,8 @@ namespace {
 
 QFont TwelvePixelFont() {
     QFont f;
-    f.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
+    f.setFamilies(
+        {QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
     f.setStyleHint(QFont::Monospace);
     f.setPixelSize(12);
     return f;
@@ -36,7 +37,7 @@ struct TRelease {
 };
 
 class TMemoRowsTest : public FreshStateTest {
-protected:
+  protected:
     void SetUp() override {
         FreshStateTest::SetUp();
         memo = std::make_unique<TMemo>(nullptr);

@@ -1,0 +1,122 @@
+// sorvelle-cli info, run as a separate process on the fixtures.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+
+#include "SoundTestSupport.h"
+
+namespace {
+
+struct TRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+TRun RunCli(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(SORVELLE_CLI_PATH), args);
+    TRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "sorvelle-cli did not finish";
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString Fnv1a64Hex(const std::vector<int16_t>& samples) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (int16_t s : samples) {
+        const auto v = static_cast<uint16_t>(s);
+        for (unsigned byte : {v & 0xFFu, static_cast<unsigned>(v >> 8)}) {
+            hash ^= byte;
+            hash *= 0x100000001b3ull;
+        }
+    }
+    return QStringLiteral("%1").arg(hash, 16, 16, QLatin1Char('0'));
+}
+
+TEST(CliInfo, PrintsTheFiguresOfTheEditorsOwnDecoding) {
+    const QString path = Mp3Fixture("garbage-front.mp3");
+    TPlayerFixture f;
+    ASSERT_TRUE(f.OpenFile(path));
+    const std::vector<int16_t> samples = f.DecodeAll();
+
+    const TRun run = RunCli({"info", path});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    const QString expected = QStringLiteral(
+                                 "first_frame_offset: 692\n"
+                                 "frame_count: 78\n"
+                                 "mpeg_version: 1\n"
+                                 "layer: 3\n"
+                                 "bitrate: 128\n"
+                                 "sample_rate: 44100\n"
+                                 "channels: 2\n"
+                                 "frame_duration: 0.026122449\n"
+                                 "sample_count: %1\n"
+                                 "samples_fnv1a64: %2\n")
+                                 .arg(samples.size())
+                                 .arg(Fnv1a64Hex(samples));
+    EXPECT_EQ(run.out.toStdString(), expected.toStdString());
+}
+
+TEST(CliInfo, Mpeg25MonoFigures) {
+    const TRun run = RunCli({"info", Mp3Fixture("mpeg25-l3-8000-mono.mp3")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(
+        run.out.contains("\nmpeg_version: 3\nlayer: 3\nbitrate: 16\nsample_rate: 8000\nchannels: 1\n"))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("\nframe_duration: 0.0719999969\n")) << run.out.toStdString();
+}
+
+TEST(CliInfo, EmptyHashForAnEmptyBuffer) {
+    // FNV-1a of no bytes is its offset basis.
+    EXPECT_EQ(Fnv1a64Hex({}), QStringLiteral("cbf29ce484222325"));
+    EXPECT_EQ(Fnv1a64Hex({0x0100}),
+              QStringLiteral("%1").arg(((0xcbf29ce484222325ull * 0x100000001b3ull) ^ 1u) * 0x100000001b3ull,
+                                       16, 16, QLatin1Char('0')));
+}
+
+TEST(CliInfo, NoStreamIsExitOneWithOneLine) {
+    const QString path = Mp3Fixture("not-audio.mp3");
+    const TRun run = RunCli({"info", path});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.err, QStringLiteral("error: no MPEG audio stream found in %1\n").arg(path));
+}
+
+TEST(CliInfo, UnreadableFileIsExitOne) {
+    const TRun run = RunCli({"info", "/nonexistent/recording.mp3"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, QStringLiteral("error: cannot read /nonexistent/recording.mp3\n"));
+}
+
+TEST(CliInfo, UsageErrorsAreExitTwoWithOneLine) {
+    const QString file = Mp3Fixture("mpeg1-l3-44100-stereo-cbr.mp3");
+    for (const QStringList& args : {QStringList{"info"}, QStringList{"info", "--frames", file},
+                                    QStringList{"info", file, file}, QStringList{"nosuchcommand"}}) {
+        const TRun run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    }
+}
+
+TEST(CliInfo, HelpListsTheKeys) {
+    const TRun run = RunCli({"info", "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* key : {"first_frame_offset", "frame_count", "mpeg_version", "layer", "bitrate",
+                            "sample_rate", "channels", "frame_duration", "sample_count", "samples_fnv1a64"}) {
+        EXPECT_TRUE(run.out.contains(QLatin1String(key))) << key;
+    }
+    const TRun top = RunCli({"--help"});
+    EXPECT_EQ(top.exitCode, 0);
+    EXPECT_TRUE(top.out.contains("info")) << top.out.toStdString();
+}
+
+}  // namespace
