@@ -10,7 +10,9 @@ int initCount = 0;
 // Runs the unit's start before main() and its end after it, like any static object.
 struct UnitGuard {
     UnitGuard() { SoundMainInitialization(); }
-    ~UnitGuard() { SoundMainFinalization(); }
+    // Not at process exit: the names live in other units, whose statics may already be destroyed
+    // by then (the order across units is unspecified); each string releases itself.
+    ~UnitGuard() = default;
 } unitGuard;
 }  // namespace
 

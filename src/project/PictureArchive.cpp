@@ -251,6 +251,9 @@ void AppendPicture(const QString& pictureFileName) {
         if (header.Size(i) < 0) throw damaged();
         used += header.Size(i);
     }
+    // Sizes reaching past the end of the file: the pictures they promise are not there, and the
+    // new one would land gigabytes out in a hole.
+    if (ArchiveHeaderSize + used > header.fileSize) throw damaged();
 
     QByteArray bytes;
     {

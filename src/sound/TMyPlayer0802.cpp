@@ -314,7 +314,11 @@ void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* 
         covered = covered * 11025.0f;
         const float withMargin = covered + 100.5f;
         // A measured duration that overflows the 32-bit timeline marks the stream unusable.
-        if (withMargin < 2147483520.0f) count = static_cast<int32_t>(withMargin);
+        // So does one longer than any MPEG frame lasts (1152 samples at 8000 Hz): the header fields
+        // then come from a stray header (a reserved version code reads as 1 Hz), and the buffer
+        // would be sized in gigabytes for a file of kilobytes.
+        const bool plausible = FrameDuration <= 1152.0f / 8000.0f;
+        if (plausible && withMargin < 2147483520.0f) count = static_cast<int32_t>(withMargin);
     }
 
     // Zeroed: positions no decoded sample reaches (the margin, gaps below 11025 Hz) stay silent.

@@ -1,0 +1,194 @@
+#!/usr/bin/env bash
+# The whole program as a user meets it: Xvfb on a display of its own, sorvelle started in a copy
+# of the demo project, and xdotool for hands. Open through the real dialog (type the name, press
+# Enter), two clicks in the waveform, "SetText", Save; then the bytes of the .pos and the texts
+# are checked. Then a typed change, the window's close button, "Save changes?" answered with
+# Cancel (the window stays) and then with Save (the change is on disk, the program ends with 0).
+# Every process started here is ended on the way out.
+# Usage: sorvelle-e2e.sh SORVELLE CLOSE_REQUEST DEMO_DIR
+set -euo pipefail
+sorvelle=$(realpath "$1")
+close_request=$(realpath "$2")
+demo=$(realpath "$3")
+
+for tool in Xvfb xdotool perl cmp od; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
+done
+for f in lesson.txt lesson.mp3; do
+  [[ -f "$demo/$f" ]] || { echo "demo project incomplete: $demo/$f missing"; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/sorvelle-e2e.XXXXXX")
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  local rc=$?
+  for pid in $app_pid $xvfb_pid; do
+    if kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null || true
+      for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+      kill -9 "$pid" 2>/dev/null || true
+    fi
+  done
+  wait 2>/dev/null || true
+  if [[ $rc -ne 0 && -f "$work/app.log" ]]; then
+    echo "--- sorvelle output"
+    if grep -q 'ERROR: AddressSanitizer' "$work/app.log"; then
+      grep -A 45 'ERROR: AddressSanitizer' "$work/app.log"
+    else
+      tail -n 40 "$work/app.log"
+    fi
+  fi
+  rm -rf "$work"
+  exit "$rc"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# Xvfb picks a free display itself and reports its number.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+[[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+echo "Xvfb on $DISPLAY"
+
+mkdir "$work/project"
+cp -r "$demo/." "$work/project/"
+original_txr=""
+[[ -f "$work/project/lesson.txr" ]] && original_txr="$work/original.txr" && cp "$work/project/lesson.txr" "$original_txr"
+cp "$work/project/lesson.txt" "$work/original.txt"
+
+# The program's own environment: a real X server, sanitizers on (leaks of the X and font
+# libraries are not the program's and are not counted).
+(
+  cd "$work/project"
+  unset QT_QPA_PLATFORM
+  export QT_QPA_PLATFORM=xcb
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  exec "$sorvelle"
+) >"$work/app.log" 2>&1 &
+app_pid=$!
+
+find_window() {  # NAME [EXCLUDED_ID]
+  local ids
+  for _ in $(seq 150); do
+    ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null || true)
+    for id in $ids; do
+      [[ "$id" != "${2:-none}" ]] && { echo "$id"; return 0; }
+    done
+    kill -0 "$app_pid" 2>/dev/null || return 1
+    sleep 0.2
+  done
+  return 1
+}
+click() {  # WINDOW X Y
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.7
+}
+
+main=$(find_window '^Sorvelle$') || fail "the window did not appear"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+echo "window $main: ${WIDTH}x${HEIGHT}"
+sleep 1
+
+# Open: the button at (8, 9, 73 x 25) inside the toolbar, which starts 1 pixel inside the window.
+click "$main" 45 22
+dialog=$(find_window '^Open$') || fail "the open dialog did not appear"
+xdotool windowfocus --sync "$dialog"
+xdotool type --delay 60 "lesson.txt"
+xdotool key Return
+# A first Return may only close the name completer's list.
+for attempt in 1 2 3; do
+  for _ in $(seq 15); do xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || break 2; sleep 0.2; done
+  xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+  xdotool key Return
+done
+xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 && fail "the open dialog did not accept lesson.txt"
+# Decoding runs inside the command; the clicks below queue behind it.
+sleep 2
+
+# Two clicks in the waveform (SoundView at 1, 42; as wide as the window less the two bevels).
+w=$((WIDTH - 2))
+x1=200
+x2=600
+position() {  # the sample under local X: X / W * ViewSpan, truncated; ViewSpan 100000 at start
+  awk -v x="$1" -v w="$w" 'BEGIN { v = x / w * 100000; f = v - int(v);
+    if (f < 0.01 || f > 0.99) { print "ambiguous"; exit } printf "%d\n", int(v) }'
+}
+s1=$(position $x1)
+s2=$(position $x2)
+[[ "$s1" != ambiguous && "$s2" != ambiguous ]] || fail "pick other click positions for W=$w"
+click "$main" $((1 + x1)) 82
+click "$main" $((1 + x2)) 82
+# "SetText" at (546, 124, 73 x 25) in the top panel; the caret is on line 0 after Open.
+click "$main" 582 136
+# Save at (88, 9, 75 x 25) in the toolbar.
+click "$main" 126 22
+for _ in $(seq 100); do [[ -f "$work/project/lesson.pos" ]] && break; sleep 0.2; done
+[[ -f "$work/project/lesson.pos" ]] || fail "Save wrote no lesson.pos"
+sleep 1
+
+le32() {  # little-endian int32 as raw bytes
+  local v=$(( $1 & 0xFFFFFFFF ))
+  printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $(((v >> 8) & 255)) $(((v >> 16) & 255)) $(((v >> 24) & 255)))"
+}
+{
+  le32 500
+  le32 1
+  le32 "$s1"
+  le32 "$s2"
+  head -c $((12004 - 16)) /dev/zero
+} >"$work/expected.pos"
+if ! cmp "$work/expected.pos" "$work/project/lesson.pos"; then
+  echo "expected record 0: 1 $s1 $s2; written:"
+  od -A d -t d4 -N 32 "$work/project/lesson.pos"
+  fail ".pos bytes differ"
+fi
+echo "lesson.pos: 12004 bytes, record 0 = 1, $s1, $s2"
+
+crlf() { perl -0777 -pe 's/\r\n|\r|\n/\r\n/g' "$1"; }
+crlf "$work/original.txt" >"$work/expected.txt"
+cmp "$work/expected.txt" "$work/project/lesson.txt" || fail "lesson.txt changed beyond its line breaks"
+if [[ -n "$original_txr" ]]; then
+  crlf "$original_txr" >"$work/expected.txr"
+  cmp "$work/expected.txr" "$work/project/lesson.txr" || fail "lesson.txr changed beyond its line breaks"
+fi
+echo "texts unchanged but for CR LF"
+
+# A change the user does not save: type into the text (Memo1, below the top panel).
+click "$main" 420 200
+xdotool type --delay 60 "Extra "
+sleep 0.5
+
+# The close button: "Save changes?" answered with Cancel keeps the window and the files.
+"$close_request" "$main"
+question=$(find_window '^Sorvelle$' "$main") || fail "no \"Save changes?\" question"
+xdotool windowfocus --sync "$question"
+xdotool key Escape
+sleep 1
+kill -0 "$app_pid" 2>/dev/null || fail "Cancel closed the program"
+cmp "$work/expected.txt" "$work/project/lesson.txt" || fail "Cancel wrote the text"
+
+# Again, answered with Save (the default button).
+"$close_request" "$main"
+question=$(find_window '^Sorvelle$' "$main") || fail "no \"Save changes?\" question the second time"
+xdotool windowfocus --sync "$question"
+xdotool key Return
+status=0
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$app_pid" 2>/dev/null && fail "the window did not close after Save"
+wait "$app_pid" || status=$?
+app_pid=""
+[[ $status -eq 0 ]] || fail "sorvelle ended with status $status"
+grep -q 'ERROR: AddressSanitizer\|runtime error:' "$work/app.log" && fail "sanitizer report"
+
+[[ $(grep -o 'Extra ' "$work/project/lesson.txt" | wc -l) -eq 1 ]] || fail "the typed change was not saved"
+perl -0777 -pe 's/Extra //' "$work/project/lesson.txt" >"$work/without-change.txt"
+cmp "$work/expected.txt" "$work/without-change.txt" || fail "saving on close changed more than the typed text"
+cmp "$work/expected.pos" "$work/project/lesson.pos" || fail "saving on close changed the .pos"
+echo "PASS"
