@@ -12,4 +12,6 @@ if(SORVELLE_SANITIZE)
   target_compile_options(sorvelle_settings INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(sorvelle_settings INTERFACE -fsanitize=address,undefined)
+  # Bounds and precondition checks in the standard library (operator[], std::clamp, ...).
+  target_compile_definitions(sorvelle_settings INTERFACE _GLIBCXX_ASSERTIONS)
 endif()

@@ -35,7 +35,8 @@ void WriteScratch(const QString& path, const uint8_t* data, size_t size) {
     QFile file(path);
     // A failure here is the machine's, not the input's: stop rather than test nothing.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size)) {
+        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) !=
+            static_cast<qint64>(size)) {
         std::fprintf(stderr, "cannot write scratch file %s\n", qPrintable(path));
         std::abort();
     }

@@ -14,7 +14,7 @@ void WriteScratch(const QString& path, const uint8_t* data, size_t size);
 QByteArray ReadScratch(const QString& path);
 
 [[noreturn]] void FuzzFailure(const char* what, const char* file, int line);
-#define FUZZ_CHECK(cond) \
-    do { \
+#define FUZZ_CHECK(cond)                                     \
+    do {                                                     \
         if (!(cond)) FuzzFailure(#cond, __FILE__, __LINE__); \
     } while (0)

@@ -23,7 +23,8 @@ void LoadQuietly() {
 
 void CheckTable() {
     FUZZ_CHECK(EditorState.PictureCount >= 0 && EditorState.PictureCount <= ArchiveMaxPictures);
-    for (int i = EditorState.PictureCount; i < PictureTableSize; ++i) FUZZ_CHECK(PictureTable[size_t(i)].isNull());
+    for (int i = EditorState.PictureCount; i < PictureTableSize; ++i)
+        FUZZ_CHECK(PictureTable[size_t(i)].isNull());
 }
 
 int32_t Int32At(const QByteArray& bytes, qsizetype offset) {

@@ -10,7 +10,7 @@
 namespace {
 
 class TCheckedProgress : public TProgressSink {
-public:
+  public:
     void SetMax(int max) override {
         FUZZ_CHECK(max >= 0);
         max_ = max;
@@ -18,7 +18,7 @@ public:
     void SetPosition(int position) override { FUZZ_CHECK(position >= 0 && position <= max_); }
     void SetVisible(bool) override {}
 
-private:
+  private:
     int max_ = 0;
 };
 

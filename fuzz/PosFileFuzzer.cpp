@@ -30,7 +30,7 @@ bool SameRecord(const TItemRec& a, const TItemRec& b) {
 }
 
 class TModelReader {
-public:
+  public:
     TModelReader(const uint8_t* data, size_t size) : data_(data), size_(static_cast<int64_t>(size)) {}
 
     // False once the file has no more bytes for the whole field.
@@ -52,7 +52,7 @@ public:
     }
     void Seek(int64_t at) { at_ = at; }
 
-private:
+  private:
     const uint8_t* data_;
     int64_t size_;
     int64_t at_ = 0;
@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(&n, written.constData(), 4);
     FUZZ_CHECK(n == ItemTableSize);
     if (size > static_cast<size_t>(PosFileSize)) {
-        FUZZ_CHECK(std::memcmp(written.constData() + PosFileSize, data + PosFileSize, size - PosFileSize) == 0);
+        FUZZ_CHECK(std::memcmp(written.constData() + PosFileSize, data + PosFileSize, size - PosFileSize) ==
+                   0);
     }
 
     FillTable(ItemTable, 2);

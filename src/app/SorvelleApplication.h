@@ -5,7 +5,7 @@
 #include <QApplication>
 
 class SorvelleApplication : public QApplication {
-public:
+  public:
     SorvelleApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -43,8 +43,8 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, int x, int y, i
 
 QFont TextFont(int pixels) {
     QFont f;
-    f.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"),
-                   QStringLiteral("Monospace")});
+    f.setFamilies(
+        {QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
     f.setStyleHint(QFont::Monospace);
     f.setPixelSize(pixels);
     return f;
@@ -60,12 +60,12 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
     // A second window in one run (the tests make several) replaces the first one's scrollers.
     delete EditorState.ZoomScroller;
     delete EditorState.PosScroller;
-    EditorState.ZoomScroller = new TForScroll(nullptr, SqzImg, IL.get(), 0, &EditorState.ViewSpan,
-                                              &EditorState.ZoomFactor, 0, 0, [](TForScroll*) { ViewChanged(); },
-                                              nullptr);
-    EditorState.PosScroller = new TForScroll(nullptr, PosImg, IL.get(), 2, &EditorState.ViewStart,
-                                             &EditorState.ViewSpan, 1, 0, [](TForScroll*) { ViewChanged(); },
-                                             nullptr);
+    EditorState.ZoomScroller = new TForScroll(
+        nullptr, SqzImg, IL.get(), 0, &EditorState.ViewSpan, &EditorState.ZoomFactor, 0, 0,
+        [](TForScroll*) { ViewChanged(); }, nullptr);
+    EditorState.PosScroller = new TForScroll(
+        nullptr, PosImg, IL.get(), 2, &EditorState.ViewStart, &EditorState.ViewSpan, 1, 0,
+        [](TForScroll*) { ViewChanged(); }, nullptr);
     for (int i = 0; i < EditorState.MaxItems; ++i) {
         ItemTable[i].Flag = 0;
         ItemTable[i].Start = 0;

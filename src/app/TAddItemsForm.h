@@ -23,7 +23,7 @@
 
 class TAddItemsForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TAddItemsForm(QWidget* owner = nullptr);
     ~TAddItemsForm() override;
 
@@ -99,11 +99,11 @@ public:
     // when it may go.
     bool CanDiscardChanges();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void CreateComponents();
     void WireEvents();
 };

@@ -113,6 +113,4 @@ bool TAddItemsForm::CanDiscardChanges() {
     return false;
 }
 
-void TAddItemsForm::FormClose(QObject*) {
-    CloseArchive();
-}
+void TAddItemsForm::FormClose(QObject*) { CloseArchive(); }

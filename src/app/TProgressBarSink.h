@@ -7,7 +7,7 @@
 #include "TMyPlayer0802.h"
 
 class TProgressBarSink : public TProgressSink {
-public:
+  public:
     explicit TProgressBarSink(QProgressBar* bar) : bar_(bar) {}
     void SetMax(int max) override { bar_->setMaximum(max); }
     void SetPosition(int position) override {
@@ -19,6 +19,6 @@ public:
         if (visible) bar_->repaint();
     }
 
-private:
+  private:
     QProgressBar* bar_;
 };

@@ -12,25 +12,25 @@ class TForScroll;
 class TJpegImage;
 
 struct TEditorState {
-    int16_t* Samples = nullptr;    // the decoded recording, one channel; owned here, new[] by Decode
-    int32_t SampleCount = 0;       // values in Samples; meaningful only while Samples is not null
-    float ViewSpan = 100000.0f;    // positions across the full width of SoundView
-    float ViewStart = 0.0f;        // position at the left edge of SoundView
+    int16_t* Samples = nullptr;          // the decoded recording, one channel; owned here, new[] by Decode
+    int32_t SampleCount = 0;             // values in Samples; meaningful only while Samples is not null
+    float ViewSpan = 100000.0f;          // positions across the full width of SoundView
+    float ViewStart = 0.0f;              // position at the left edge of SoundView
     TForScroll* ZoomScroller = nullptr;  // created by the window, lives until the process ends
     TForScroll* PosScroller = nullptr;   // created by the window, lives until the process ends
-    float ZoomFactor = 1.03f;      // step factor of the zoom handle, never changed
-    int32_t SelStart = 0;          // SelStart <= SelEnd after a click in SoundView
+    float ZoomFactor = 1.03f;            // step factor of the zoom handle, never changed
+    int32_t SelStart = 0;                // SelStart <= SelEnd after a click in SoundView
     int32_t SelEnd = 0;
-    int32_t MaxItems = 500;        // capacity of ItemTable and the record count written to a .pos
-    int32_t MarkA = 0;             // last left click in SoundView
-    int32_t MarkB = 0;             // the click before MarkA
-    QString ArchiveName;           // stem + "ims"
-    int ArchiveFile = -1;          // file descriptor of the open picture archive; -1 when none is open
-    int32_t PictureCount = 0;      // pictures in the archive, as last read or written
+    int32_t MaxItems = 500;          // capacity of ItemTable and the record count written to a .pos
+    int32_t MarkA = 0;               // last left click in SoundView
+    int32_t MarkB = 0;               // the click before MarkA
+    QString ArchiveName;             // stem + "ims"
+    int ArchiveFile = -1;            // file descriptor of the open picture archive; -1 when none is open
+    int32_t PictureCount = 0;        // pictures in the archive, as last read or written
     TJpegImage* TempJpeg = nullptr;  // the picture being decoded; set only inside LoadPictures
-    QImage* WaveBitmap = nullptr;  // the rendered waveform; created by the window, never released
-    int32_t StripStart = 0;        // picture number in the first cell of ImsView
-    int32_t ChosenPicture = 0;     // picture framed in ImsView
+    QImage* WaveBitmap = nullptr;    // the rendered waveform; created by the window, never released
+    int32_t StripStart = 0;          // picture number in the first cell of ImsView
+    int32_t ChosenPicture = 0;       // picture framed in ImsView
 };
 
 // One record per text line: record i belongs to line i of Memo1, by line number only.

@@ -5,6 +5,6 @@
 #include <stdexcept>
 
 class EFileError : public std::runtime_error {
-public:
+  public:
     explicit EFileError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };

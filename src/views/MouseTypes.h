@@ -21,10 +21,14 @@ using TShiftState = uint32_t;
 
 inline TMouseButton MouseButtonOf(const QMouseEvent* e) {
     switch (e->button()) {
-        case Qt::RightButton: return mbRight;
-        case Qt::MiddleButton: return mbMiddle;
-        case Qt::LeftButton: return mbLeft;
-        default: return mbOther;
+        case Qt::RightButton:
+            return mbRight;
+        case Qt::MiddleButton:
+            return mbMiddle;
+        case Qt::LeftButton:
+            return mbLeft;
+        default:
+            return mbOther;
     }
 }
 

@@ -72,7 +72,8 @@ void TDockLayout::setGeometry(const QRect& rect) {
                     break;
                 }
                 case TAlign::Client:
-                    w->setGeometry(free.left(), free.top(), std::max(0, free.width()), std::max(0, free.height()));
+                    w->setGeometry(free.left(), free.top(), std::max(0, free.width()),
+                                   std::max(0, free.height()));
                     break;
             }
         }

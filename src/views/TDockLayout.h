@@ -9,7 +9,7 @@
 enum class TAlign { Top, Bottom, Left, Right, Client };
 
 class TDockLayout : public QLayout {
-public:
+  public:
     explicit TDockLayout(QWidget* parent, int inset);
     ~TDockLayout() override;
 
@@ -24,7 +24,7 @@ public:
     QSize minimumSize() const override;
     void setGeometry(const QRect& rect) override;
 
-private:
+  private:
     struct Entry {
         QLayoutItem* item;
         TAlign align;

@@ -11,7 +11,7 @@
 
 class TImage : public QWidget {
     Q_OBJECT
-public:
+  public:
     using TMouseHandler = std::function<void(QObject*, TMouseButton, TShiftState, int, int)>;
     using TMoveHandler = std::function<void(QObject*, TShiftState, int, int)>;
 
@@ -23,7 +23,7 @@ public:
     TMoveHandler OnMouseMove;
     TMouseHandler OnMouseUp;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;

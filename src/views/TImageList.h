@@ -6,7 +6,7 @@
 #include <vector>
 
 class TImageList {
-public:
+  public:
     TImageList(int width, int height) : Width(width), Height(height) {}
 
     int Width;

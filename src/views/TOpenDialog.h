@@ -7,7 +7,7 @@
 #include <functional>
 
 class TOpenDialog {
-public:
+  public:
     explicit TOpenDialog(QWidget* owner) : owner_(owner) {}
 
     QString Filter;
@@ -23,6 +23,6 @@ public:
     // When set, Execute calls this instead of showing a dialog (tests stand in for the user).
     static inline std::function<bool(TOpenDialog&)> ExecuteOverride;
 
-private:
+  private:
     QWidget* owner_;
 };

@@ -10,7 +10,7 @@
 
 class TPaintBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     using TMouseHandler = std::function<void(QObject*, TMouseButton, TShiftState, int, int)>;
 
     explicit TPaintBox(QWidget* parent, const QColor& color = QColor());
@@ -22,11 +22,11 @@ public:
     TMouseHandler OnMouseDown;
     TMouseHandler OnMouseUp;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
-private:
+  private:
     QPainter* canvas_ = nullptr;
 };

@@ -8,13 +8,13 @@
 
 class TRichEdit : public QTextEdit {
     Q_OBJECT
-public:
+  public:
     using TMouseHandler = std::function<void(QObject*, TMouseButton, TShiftState, int, int)>;
 
     explicit TRichEdit(QWidget* parent);
 
     TMouseHandler OnMouseDown;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* e) override;
 };

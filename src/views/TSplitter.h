@@ -8,14 +8,14 @@
 
 class TSplitter : public QWidget {
     Q_OBJECT
-public:
+  public:
     TSplitter(QWidget* parent, QWidget* target, TAlign targetAlign);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 
-private:
+  private:
     QWidget* target_;
     TAlign targetAlign_;
     int pressX_ = 0;

@@ -35,7 +35,7 @@ QByteArray PosWithSegments() {
 std::string Joined(const QStringList& messages) { return messages.join(QLatin1Char('\n')).toStdString(); }
 
 class FullDiskTest : public FreshStateTest {
-protected:
+  protected:
     void SetUp() override {
         FreshStateTest::SetUp();
         ExceptionDialogOverride = [this](const QString& message) { messages << message; };
@@ -58,7 +58,8 @@ protected:
         files[QStringLiteral("lesson.txt")] = QByteArray("First line\nВторая \xff строка\r\nthird\n");
         files[QStringLiteral("lesson.txr")] = QByteArray("second text\r\n");
         files[QStringLiteral("lesson.pos")] = PosWithSegments();
-        files[QStringLiteral("lesson.mp3")] = ReadAll(FixturePath(QStringLiteral("mp3/mpeg2-l3-22050-mono.mp3")));
+        files[QStringLiteral("lesson.mp3")] =
+            ReadAll(FixturePath(QStringLiteral("mp3/mpeg2-l3-22050-mono.mp3")));
         for (auto& [name, bytes] : files) WriteAll(disk.FilePath(name), bytes);
     }
 
@@ -98,7 +99,8 @@ protected:
 
 TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten) {
     TTmpfsMount disk(256 * 1024);
-    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.Error().toStdString() << ")";
+    if (!disk.Mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.Error().toStdString() << ")";
     WriteProject(disk);
     OpenProject(disk);
     // Open created the empty picture archive; it belongs to the files that must stay.
@@ -108,7 +110,8 @@ TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten)
 
     ASSERT_GT(disk.FillUp(), 10);
     QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(TextName))}));
+    ASSERT_EQ(Joined(messages),
+              Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(TextName))}));
     ExpectUnchanged(disk, before);
     EXPECT_EQ(disk.Files(), before);
 
@@ -117,9 +120,11 @@ TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten)
     messages.clear();
     disk.FreeFillers(2);
     QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(PosName))}));
+    ASSERT_EQ(Joined(messages),
+              Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(PosName))}));
     EXPECT_TRUE(ReadAll(TextName).endsWith("typed on a full disk"));
-    ExpectUnchanged(disk, {QStringLiteral("lesson.pos"), QStringLiteral("lesson.ims"), QStringLiteral("lesson.mp3")});
+    ExpectUnchanged(
+        disk, {QStringLiteral("lesson.pos"), QStringLiteral("lesson.ims"), QStringLiteral("lesson.mp3")});
     EXPECT_EQ(disk.Files(), before);
 
     // Closing with the segment change unsaved: the question, a save that fails again, and the
@@ -129,7 +134,8 @@ TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten)
     QApplication::processEvents();
     EXPECT_EQ(questions, 1);
     EXPECT_TRUE(form->isVisible());
-    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(PosName))}));
+    ASSERT_EQ(Joined(messages),
+              Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(PosName))}));
     ExpectUnchanged(disk, {QStringLiteral("lesson.pos")});
 
     // With room again the same Save goes through.
@@ -145,7 +151,8 @@ TEST_F(FullDiskTest, SaveOnAFullDiskKeepsEveryFileAndSaysWhichCouldNotBeWritten)
 
 TEST_F(FullDiskTest, SaveIntoAReadOnlyFolderChangesNoFile) {
     TTmpfsMount disk(256 * 1024);
-    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.Error().toStdString() << ")";
+    if (!disk.Mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.Error().toStdString() << ")";
     WriteProject(disk);
     ASSERT_TRUE(disk.RemountReadOnly());
     OpenProject(disk);
@@ -154,7 +161,8 @@ TEST_F(FullDiskTest, SaveIntoAReadOnlyFolderChangesNoFile) {
     EXPECT_EQ(EditorState.PictureCount, 0);
 
     QTest::mouseClick(form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(Joined(messages), Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(TextName))}));
+    ASSERT_EQ(Joined(messages),
+              Joined({ExceptionText(QStringLiteral("Cannot create file %1").arg(TextName))}));
     ExpectUnchanged(disk, disk.Files());
     EXPECT_EQ(disk.Files().size(), 4);
 

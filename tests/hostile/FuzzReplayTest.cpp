@@ -53,6 +53,8 @@ TEST_F(FuzzReplayTest, Recordings) {
     EXPECT_GT(Replay(FuzzPlayer, {Corpus("player"), FixturePath(QStringLiteral("mp3")), Found("player")}), 5);
 }
 
-TEST_F(FuzzReplayTest, Texts) { EXPECT_GT(Replay(FuzzTextFile, {Corpus("text_file"), Found("text_file")}), 5); }
+TEST_F(FuzzReplayTest, Texts) {
+    EXPECT_GT(Replay(FuzzTextFile, {Corpus("text_file"), Found("text_file")}), 5);
+}
 
 }  // namespace

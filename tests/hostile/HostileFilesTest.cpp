@@ -42,7 +42,7 @@ QByteArray Archive(const QList<QByteArray>& pictures, const QList<int32_t>& size
 }
 
 class HostileFilesTest : public FreshStateTest {
-protected:
+  protected:
     void SetUp() override {
         FreshStateTest::SetUp();
         ASSERT_TRUE(dir.isValid());
@@ -58,7 +58,8 @@ protected:
     bool TableUntouched() const {
         for (int i = 0; i < ItemTableSize; ++i) {
             const TItemRec& r = ItemTable[i];
-            if (r.Flag != 9 || r.Start != 1000 + i || r.Finish != 2000 + i || r.PicCount != 1 || r.Pics[0] != 7)
+            if (r.Flag != 9 || r.Start != 1000 + i || r.Finish != 2000 + i || r.PicCount != 1 ||
+                r.Pics[0] != 7)
                 return false;
         }
         return true;
@@ -123,7 +124,7 @@ TEST_F(HostileFilesTest, OversizedPosReadsTableBWhereItBeginsAndASaveKeepsTheTai
 }
 
 class HostileArchiveTest : public HostileFilesTest {
-protected:
+  protected:
     void TearDown() override {
         CloseArchive();
         HostileFilesTest::TearDown();
@@ -197,17 +198,19 @@ TEST_F(HostileArchiveTest, SizesPastTheEndOfTheFileRefuseAnAdditionInsteadOfWrit
 
 TEST_F(HostileArchiveTest, NonJpegPictureIsRefusedAndOneInsideTheArchiveIsNamed) {
     const QByteArray text = ReadAll(FixturePath(QStringLiteral("jpeg/not-a-jpeg.jpg")));
-    const QByteArray bytes = Archive({red, text, green}, {static_cast<int32_t>(red.size()),
-                                                          static_cast<int32_t>(text.size()),
-                                                          static_cast<int32_t>(green.size())});
+    const QByteArray bytes =
+        Archive({red, text, green}, {static_cast<int32_t>(red.size()), static_cast<int32_t>(text.size()),
+                                     static_cast<int32_t>(green.size())});
     const QString path = OpenWith(bytes);
-    EXPECT_EQ(LoadMessage(), QStringLiteral("Cannot show picture 1 of %1: damaged or not JPEG data").arg(path));
+    EXPECT_EQ(LoadMessage(),
+              QStringLiteral("Cannot show picture 1 of %1: damaged or not JPEG data").arg(path));
     EXPECT_FALSE(PictureTable[0].isNull());
     EXPECT_TRUE(PictureTable[1].isNull());
     EXPECT_FALSE(PictureTable[2].isNull());
 
     const QString notJpeg = FixturePath(QStringLiteral("jpeg/not-a-jpeg.jpg"));
-    EXPECT_EQ(AppendMessage(notJpeg), QStringLiteral("Cannot add picture %1: not a readable JPEG file").arg(notJpeg));
+    EXPECT_EQ(AppendMessage(notJpeg),
+              QStringLiteral("Cannot add picture %1: not a readable JPEG file").arg(notJpeg));
     const QString cut = FixturePath(QStringLiteral("jpeg/cut-header.jpg"));
     EXPECT_EQ(AppendMessage(cut), QStringLiteral("Cannot add picture %1: not a readable JPEG file").arg(cut));
     EXPECT_EQ(ReadAll(path), bytes);

@@ -12,7 +12,7 @@
 namespace {
 
 class HostileRecordingTest : public FreshStateTest {
-protected:
+  protected:
     void SetUp() override {
         FreshStateTest::SetUp();
         ASSERT_TRUE(dir.isValid());
@@ -62,7 +62,8 @@ TEST_F(HostileRecordingTest, GarbageIsNoRecordingAndLeavesAnEmptyBuffer) {
     QByteArray garbage(50000, '\0');
     for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919) ^ (i >> 3));
     // Lone sync patterns that are never followed by a second header at their distance.
-    for (int i = 100; i + 4 < garbage.size(); i += 997) garbage.replace(i, 4, QByteArray("\xFF\xFB\x90\x64", 4));
+    for (int i = 100; i + 4 < garbage.size(); i += 997)
+        garbage.replace(i, 4, QByteArray("\xFF\xFB\x90\x64", 4));
     EXPECT_FALSE(OpenBytes(garbage));
     EXPECT_EQ(player->FileData, nullptr);
     DecodeAll();

@@ -16,7 +16,8 @@ TTmpfsMount::TTmpfsMount(qint64 sizeBytes) {
     }
     path_ = QString::fromLocal8Bit(pattern);
     const QByteArray options = "size=" + QByteArray::number(sizeBytes) + ",mode=0755";
-    if (::mount("sorvelle-test", pattern.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) != 0) {
+    if (::mount("sorvelle-test", pattern.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) !=
+        0) {
         error_ = QStringLiteral("mount -t tmpfs: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return;
     }
@@ -33,7 +34,8 @@ TTmpfsMount::~TTmpfsMount() {
 
 bool TTmpfsMount::RemountReadOnly() {
     const QByteArray path = QFile::encodeName(path_);
-    return ::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0;
+    return ::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
+                   nullptr) == 0;
 }
 
 int TTmpfsMount::FillUp() {

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 class TTmpfsMount {
-public:
+  public:
     explicit TTmpfsMount(qint64 sizeBytes);
     ~TTmpfsMount();
     TTmpfsMount(const TTmpfsMount&) = delete;
@@ -26,7 +26,7 @@ public:
     // The files in the folder that are not fillers.
     QStringList Files() const;
 
-private:
+  private:
     QString path_;
     QString error_;
     bool mounted_ = false;

@@ -20,6 +20,4 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-QString FixturePath(const QString& name) {
-    return QStringLiteral(SORVELLE_FIXTURES_DIR "/") + name;
-}
+QString FixturePath(const QString& name) { return QStringLiteral(SORVELLE_FIXTURES_DIR "/") + name; }

@@ -10,7 +10,7 @@
 #include "EditorState.h"
 
 class FreshStateTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetEditorState(); }
     void TearDown() override { ResetEditorState(); }
 };
