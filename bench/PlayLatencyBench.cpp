@@ -19,6 +19,7 @@
 #include "SoundMain.h"
 #include "SoundOutput.h"
 #include "TAddItemsForm.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
                 decode > 0 ? press / decode : 0.0, press <= decode + 20.0 ? "met" : "MISSED");
     FirstAudioBufferObserver = nullptr;
     StopSound();
-    delete[] EditorState.Samples;
+    ReleaseSamples(EditorState.Samples);
     EditorState.Samples = nullptr;
     Player.Release();
     return 0;

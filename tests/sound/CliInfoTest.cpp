@@ -1,10 +1,14 @@
 // sorvelle-cli info, run as a separate process on the fixtures.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "SoundTestSupport.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -90,10 +94,59 @@ TEST(CliInfo, NoStreamIsExitOneWithOneLine) {
     EXPECT_EQ(run.err, QStringLiteral("error: no MPEG audio stream found in %1\n").arg(path));
 }
 
-TEST(CliInfo, UnreadableFileIsExitOne) {
-    const TRun run = RunCli({"info", "/nonexistent/recording.mp3"});
+TEST(CliInfo, FileThatCannotBeReadIsExitTwo) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A FIFO would block a plain open until a writer came; it is not read at all.
+    const QString fifo = dir.filePath("recording.mp3");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {QStringLiteral("/nonexistent/recording.mp3"), dir.path(), fifo}) {
+        const TRun run = RunCli({"info", path});
+        EXPECT_EQ(run.exitCode, 2) << path.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err, QStringLiteral("error: cannot read %1\n").arg(path));
+    }
+}
+
+TEST(CliInfo, InfoAndCheckMeasureTheTimelineAsTheEditorDecodesIt) {
+    // 44.1 kHz stereo frames ended by an 8 kHz mono header: 0.288 s per frame.
+    const QByteArray whole = ReadAll(Mp3Fixture("mpeg1-l3-44100-stereo-cbr.mp3"));
+    TPlayerFixture f;
+    ASSERT_TRUE(f.OpenBytes(whole));
+    const QByteArray bytes =
+        whole.left(f.player().FrameOffsets[50]) + QByteArray("\xFF\xE3\x28\xC0", 4) + QByteArray(200, '\0');
+    ASSERT_TRUE(f.OpenBytes(bytes));
+    const int32_t positions = int32_t(f.DecodeAll().size());
+    ASSERT_GT(positions, 50 * 3175);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    WriteAll(dir.filePath("lesson.txt"), "one line\r\n");
+    WriteAll(dir.filePath("lesson.mp3"), bytes);
+    const TRun info = RunCli({"info", dir.filePath("lesson.mp3")});
+    EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
+    EXPECT_TRUE(info.out.contains(QStringLiteral("\nsample_count: %1\n").arg(positions)))
+        << info.out.toStdString();
+    EXPECT_TRUE(info.out.contains("\nframe_duration: 0.287999988\n")) << info.out.toStdString();
+    const TRun check = RunCli({"check", dir.filePath("lesson.txt")});
+    EXPECT_TRUE(check.out.contains(QStringLiteral("50 frames, %1 positions").arg(positions)))
+        << check.out.toStdString();
+}
+
+TEST(CliInfo, TimelineTooLongToHoldIsOutOfMemory) {
+    // A stray 1 Hz header after 200 frames: 2.5 billion positions.
+    const QByteArray whole = ReadAll(Mp3Fixture("mpeg1-l3-44100-stereo-cbr.mp3")).repeated(4);
+    TPlayerFixture f;
+    ASSERT_TRUE(f.OpenBytes(whole));
+    ASSERT_GT(f.player().FrameCount, 200);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("long.mp3");
+    WriteAll(path, whole.left(f.player().FrameOffsets[200]) + QByteArray("\xFF\xEB\x90\x64", 4) +
+                       QByteArray(200, '\0'));
+    const TRun run = RunCli({"info", path});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, QStringLiteral("error: cannot read /nonexistent/recording.mp3\n"));
+    EXPECT_EQ(run.err, QStringLiteral("error: %1: out of memory\n").arg(path));
 }
 
 TEST(CliInfo, UsageErrorsAreExitTwoWithOneLine) {
