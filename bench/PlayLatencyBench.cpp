@@ -145,6 +145,10 @@ int main(int argc, char** argv) {
                 decode > 0 ? press / decode : 0.0, press <= decode + 20.0 ? "met" : "MISSED");
     FirstAudioBufferObserver = nullptr;
     StopSound();
+    // The output tears a stopped sink down from the event loop; let it before the server goes.
+    QElapsedTimer draining;
+    draining.start();
+    while (draining.elapsed() < 200) app.processEvents(QEventLoop::AllEvents, 10);
     ReleaseSamples(EditorState.Samples);
     EditorState.Samples = nullptr;
     Player.Release();
