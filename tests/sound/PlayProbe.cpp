@@ -69,9 +69,9 @@ void WaitForTheEnd() {
 }
 
 // Presses as a user who keeps clicking Play: a press is pending at every turn of the event loop,
-// so one lands wherever the output runs the loop, also while a finished sound is torn down. Some
-// sounds are stopped from inside the output's first read of them, some by a press that stops
-// and plays at once.
+// so one lands wherever the output runs the loop, also while a finished sound is torn down. Every
+// third sound is stopped from inside the output's first read of it, every seventh by a press that
+// stops and plays at once; the others end by themselves.
 int RapidPresses(QCoreApplication& app) {
     // 40 ms of sound each.
     const std::vector<unsigned char> image = ToneImage(44100, 1764);
@@ -82,15 +82,20 @@ int RapidPresses(QCoreApplication& app) {
             StopSound();
         }
     };
+    QElapsedTimer playing;
     QTimer press;
     press.setInterval(0);
     QObject::connect(&press, &QTimer::timeout, &app, [&] {
         ++presses;
-        if (presses % 5000 == 0 && SoundIsPlaying()) {
+        // Every seventh sound is cut by a press that stops it and plays at once.
+        if (sounds % 7 == 3 && SoundIsPlaying() && playing.elapsed() >= 30) {
             ++restarts;
             StopSound();
         }
-        if (PlayWaveMemory(image.data())) ++sounds;
+        if (PlayWaveMemory(image.data())) {
+            ++sounds;
+            playing.start();
+        }
     });
     press.start();
     QElapsedTimer running;

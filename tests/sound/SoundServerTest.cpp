@@ -167,6 +167,7 @@ TEST_F(SoundServerTest, PressesAroundTheEndsOfSoundsPlayOneAfterAnother) {
     // Runs under the sanitizers: a press that lands while a finished sound is torn down, or a
     // stop from inside the output's own read, must neither crash nor leave the output stuck.
     const QString out = RunProbe({"rapid"});
+    std::printf("%s", qPrintable(out));
     const QStringList words = out.split(' ');
     ASSERT_GE(words.size(), 8) << out.toStdString();
     // 40 ms sounds over 3 s, one after the other, each ended (heard out, stopped from inside its
