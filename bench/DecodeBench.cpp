@@ -16,6 +16,7 @@
 #include <string>
 
 #include "TMyPlayer0802.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ TPlayerRun TimePlayer(TMyPlayer0802& player, const QString& path) {
     run.times = {Seconds(start), CpuSeconds() - cpuStart};
     run.peakGrowth = PeakResidentBytes() - residentBefore;
     run.frameCount = player.FrameCount;
-    delete[] samples;
+    ReleaseSamples(samples);
     player.Release();
     return run;
 }

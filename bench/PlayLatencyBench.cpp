@@ -19,6 +19,7 @@
 #include "SoundMain.h"
 #include "SoundOutput.h"
 #include "TAddItemsForm.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -144,7 +145,11 @@ int main(int argc, char** argv) {
                 decode > 0 ? press / decode : 0.0, press <= decode + 20.0 ? "met" : "MISSED");
     FirstAudioBufferObserver = nullptr;
     StopSound();
-    delete[] EditorState.Samples;
+    // The output tears a stopped sink down from the event loop; let it before the server goes.
+    QElapsedTimer draining;
+    draining.start();
+    while (draining.elapsed() < 200) app.processEvents(QEventLoop::AllEvents, 10);
+    ReleaseSamples(EditorState.Samples);
     EditorState.Samples = nullptr;
     Player.Release();
     return 0;

@@ -11,6 +11,7 @@
 
 #include "EditorState.h"
 #include "TAddItemsForm.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
     form.SoundView->setGeometry(1, 42, 857, 80);
     const int W = form.SoundView->width();
 
-    EditorState.Samples = new int16_t[size_t(SampleCount)];
+    EditorState.Samples = AllocateSamples(SampleCount);
     EditorState.SampleCount = SampleCount;
     FillRecording(EditorState.Samples, SampleCount);
     EditorState.SelStart = SampleCount / 3;

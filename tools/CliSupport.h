@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "TextEncoding.h"
-
-// Positions of the timeline per second.
-inline constexpr int PositionsPerSecond = 11025;
+#include "Timeline.h"
 
 bool IsHelpOption(const std::string& arg);
 // An argument that names an option rather than a file ("-" alone is not one).

@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,6 @@
 #include "EditorState.h"
 #include "JpegDecoder.h"
 #include "ProjectFiles.h"
-#include "RecordingLength.h"
 #include "TMyPlayer0802.h"
 
 namespace {
@@ -81,17 +81,24 @@ int32_t CheckRecording(const QString& name, TReport& report) {
         report.Note("recording: none (" + Printable(name) + ")");
         return 0;
     }
-    QFile probe(name);
-    if (!probe.open(QIODevice::ReadOnly)) return -1;
-    probe.close();
     // About 9 MiB of fixed buffers: too large for the stack.
     auto player = std::make_unique<TMyPlayer0802>();
     player->FileName = name;
     if (!player->Open()) {
+        if (player->ReadFailed()) return -1;
         report.Problem("recording " + Printable(name) + ": no MPEG audio stream found");
         return 0;
     }
-    const int32_t positions = RecordingPositions(*player);
+    // The editor's own measurement; a length no buffer can hold is what the editor cannot open.
+    const int64_t length = player->MeasureTimeline();
+    if (length > std::numeric_limits<int32_t>::max()) {
+        report.Problem(Str("recording %s: %" PRId32 " frames of %.6g s each, %" PRId64
+                           " positions: too long for the timeline (the editor runs out of memory)",
+                           Printable(name).c_str(), player->FrameCount, double(player->FrameDuration),
+                           length));
+        return 0;
+    }
+    const int32_t positions = static_cast<int32_t>(length);
     report.Note(Str("recording: %s: %" PRId32 " frames, %" PRId32 " positions (%.3f s)",
                     Printable(name).c_str(), player->FrameCount, positions, PositionSeconds(positions)));
     return positions;

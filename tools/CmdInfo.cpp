@@ -1,5 +1,4 @@
 // sorvelle-cli info FILE.mp3: what the editor finds in a recording and decodes from it.
-#include <QFileInfo>
 #include <QString>
 #include <cinttypes>
 #include <cstdio>
@@ -9,6 +8,7 @@
 
 #include "Commands.h"
 #include "TMyPlayer0802.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ void PrintInfoHelp() {
         "  frame_duration      seconds per frame, as measured by the decoding\n"
         "  sample_count        positions on the timeline\n"
         "  samples_fnv1a64     FNV-1a 64-bit hash of the positions' 16-bit little-endian bytes\n\n"
-        "Exit status: 0 on success, 1 when the file holds no MPEG audio stream or cannot be read,\n"
-        "2 on a usage error.\n",
+        "Exit status: 0 on success, 1 when the file holds no MPEG audio stream or its timeline is too\n"
+        "long to hold (out of memory), 2 on a usage error or when the file cannot be read.\n",
         InfoUsage);
 }
 
@@ -70,24 +70,22 @@ int RunInfo(const TArgs& args) {
         return 2;
     }
     const QString name = QString::fromLocal8Bit(path.c_str());
-    const QFileInfo fileInfo(name);
-    if (!fileInfo.isFile() || !fileInfo.isReadable()) {
-        std::fprintf(stderr, "error: cannot read %s\n", path.c_str());
-        return 1;
-    }
-
     try {
         // About 9 MiB of fixed buffers: too large for the stack.
         auto player = std::make_unique<TMyPlayer0802>();
         player->FileName = name;
         if (!player->Open()) {
+            if (player->ReadFailed()) {
+                std::fprintf(stderr, "error: cannot read %s\n", path.c_str());
+                return 2;
+            }
             std::fprintf(stderr, "error: no MPEG audio stream found in %s\n", path.c_str());
             return 1;
         }
         int16_t* samples = nullptr;
         int32_t sampleCount = 0;
         player->Decode(&samples, nullptr, &sampleCount);
-        const std::unique_ptr<int16_t[]> owner(samples);
+        const std::unique_ptr<int16_t, decltype(&ReleaseSamples)> owner(samples, &ReleaseSamples);
 
         std::printf("first_frame_offset: %" PRId32 "\n", player->FirstFrameOffset);
         std::printf("frame_count: %" PRId32 "\n", player->FrameCount);
@@ -100,6 +98,10 @@ int RunInfo(const TArgs& args) {
         std::printf("sample_count: %" PRId32 "\n", sampleCount);
         std::printf("samples_fnv1a64: %016" PRIx64 "\n", Fnv1a64(samples, sampleCount));
         return std::fflush(stdout) == 0 ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+        // The editor shows "Out of memory" for the same recording.
+        std::fprintf(stderr, "error: %s: out of memory\n", path.c_str());
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s: %s\n", path.c_str(), e.what());
         return 1;

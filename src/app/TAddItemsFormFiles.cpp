@@ -1,5 +1,8 @@
 // Opening and saving a project, and closing the window.
 
+#include <exception>
+#include <new>
+
 #include "EditorState.h"
 #include "FileError.h"
 #include "PictureArchive.h"
@@ -10,6 +13,7 @@
 #include "SoundOutput.h"
 #include "TAddItemsForm.h"
 #include "TProgressBarSink.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -60,7 +64,7 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
 
     // The sound plays from WaveImage, which decoding is about to reuse.
     StopSound();
-    delete[] EditorState.Samples;
+    ReleaseSamples(EditorState.Samples);
     EditorState.Samples = nullptr;
     Player.Release();
 
@@ -70,11 +74,19 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
 
     if (FileExists(TxrName)) LoadMemo(Memo2, TxrName);
 
-    // A project without a usable recording is a text-only project: Samples stays null.
+    // A project without a usable recording is a text-only project: Samples stays null. A
+    // recording whose timeline cannot be held (out of memory) leaves it null too; the rest of the
+    // project is still loaded, so that every name and file of the window belongs to this project,
+    // and the failure is shown at the end.
     Player.FileName = recordingName;
+    std::exception_ptr outOfMemory;
     if (Player.Open()) {
         TProgressBarSink sink(ProgressBar1);
-        Player.Decode(&EditorState.Samples, &sink, &EditorState.SampleCount);
+        try {
+            Player.Decode(&EditorState.Samples, &sink, &EditorState.SampleCount);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = std::current_exception();
+        }
     }
 
     DrawWave();
@@ -88,7 +100,16 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     // LoadPictures reports damaged pictures by throwing after it has filled the table: the strip
     // must repaint either way.
     ImsView->update();
-    LoadPictures();
+    if (!outOfMemory) {
+        LoadPictures();
+        return;
+    }
+    try {
+        LoadPictures();
+    } catch (...) {
+        // One dialog for the command: the missing waveform is the larger loss.
+    }
+    std::rethrow_exception(outOfMemory);
 }
 
 void TAddItemsForm::SaveBtnClick(QObject*) {

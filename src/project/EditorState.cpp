@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 // Static storage for the whole run. Constant-initialised, so they exist before the window unit's
 // start touches them and outlive its end, whatever the order of the units.
 constinit TEditorState EditorState;
@@ -15,7 +17,8 @@ void ResetEditorState() {
     TForScroll* zoom = EditorState.ZoomScroller;
     TForScroll* pos = EditorState.PosScroller;
     QImage* bitmap = EditorState.WaveBitmap;
-    delete[] EditorState.Samples;
+    // A calloc block from the sound library's AllocateSamples, released as its ReleaseSamples does.
+    std::free(EditorState.Samples);
     if (EditorState.ArchiveFile != -1) ::close(EditorState.ArchiveFile);
     EditorState = TEditorState{};
     EditorState.ZoomScroller = zoom;

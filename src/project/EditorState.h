@@ -12,10 +12,10 @@ class TForScroll;
 class TJpegImage;
 
 struct TEditorState {
-    int16_t* Samples = nullptr;          // the decoded recording, one channel; owned here, new[] by Decode
-    int32_t SampleCount = 0;             // values in Samples; meaningful only while Samples is not null
-    float ViewSpan = 100000.0f;          // positions across the full width of SoundView
-    float ViewStart = 0.0f;              // position at the left edge of SoundView
+    int16_t* Samples = nullptr;  // the decoded recording, one channel; owned here, AllocateSamples by Decode
+    int32_t SampleCount = 0;     // values in Samples; meaningful only while Samples is not null
+    float ViewSpan = 100000.0f;  // positions across the full width of SoundView
+    float ViewStart = 0.0f;      // position at the left edge of SoundView
     TForScroll* ZoomScroller = nullptr;  // created by the window, lives until the process ends
     TForScroll* PosScroller = nullptr;   // created by the window, lives until the process ends
     float ZoomFactor = 1.03f;            // step factor of the zoom handle, never changed

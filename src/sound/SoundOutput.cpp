@@ -3,38 +3,82 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QPointer>
 #include <QTimer>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <limits>
 
 namespace {
 
-uint32_t ReadU32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+// The image's PCM as the sink reads it. Detach makes every later read return nothing, so that a
+// stopped sound no longer reads the image even while its sink still waits to be torn down.
+class TImageSource : public QBuffer {
+  public:
+    TImageSource(const TWaveImageFormat& wave, QObject* parent) : QBuffer(parent) {
+        setData(QByteArray::fromRawData(reinterpret_cast<const char*>(wave.Data), qsizetype(wave.DataSize)));
+        open(QIODevice::ReadOnly);
+    }
+    void Detach() { detached_ = true; }
 
-uint16_t ReadU16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+  protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        if (detached_) return 0;
+        const qint64 n = QBuffer::readData(data, maxSize);
+        if (n > 0 && !handedOver_) {
+            handedOver_ = true;
+            if (FirstAudioBufferObserver) FirstAudioBufferObserver();
+        }
+        return n;
+    }
 
-// The one sound of the program on the audio device. Lives on the GUI thread: the image is pushed
-// to the device as far as it takes it at once, the rest in small steps from the event loop.
-// Deleted with the application.
+  private:
+    bool detached_ = false;
+    bool handedOver_ = false;
+};
+
+// One sound on the device: the sink pulls the PCM from the image by itself. The sink owns the
+// source (as its child the source outlives the sink's own teardown, which still refers to it).
+class TSound : public QObject {
+  public:
+    TSound(const QAudioDevice& device,
+           const QAudioFormat& format,
+           const TWaveImageFormat& wave,
+           QObject* parent)
+        : QObject(parent), sink(new QAudioSink(device, format, this)), source(new TImageSource(wave, sink)) {
+        durationMs = qint64(wave.DataSize) / format.bytesPerFrame() * 1000 / format.sampleRate();
+    }
+
+    QAudioSink* sink;
+    TImageSource* source;
+    qint64 durationMs = 0;
+    bool finished = false;  // detached from the player; its sink is stopped and deleted next
+    QElapsedTimer started;
+    QTimer watchdog;  // ends a sound that never reaches its end (a device that stopped taking bytes)
+    QTimer tail;      // from the last byte taken to the end of what the device still holds
+};
+
+// The one sound of the program. Lives on the GUI thread, deleted with the application.
+//
+// A sink's teardown may run the event loop (PulseAudio's sink does in its destructor), and with it
+// a queued Play press. So the player's state never refers to a sound being torn down: a sound is
+// detached first, and its sink is stopped and deleted later, from the event loop, never from
+// within a call that the event loop can re-enter. A new sound never touches an old one.
 class TSinkPlayer : public QObject {
   public:
-    explicit TSinkPlayer(QObject* owner) : QObject(owner) {
-        feeder_.setTimerType(Qt::PreciseTimer);
-        finish_.setSingleShot(true);
-        QObject::connect(&feeder_, &QTimer::timeout, this, [this] { Feed(); });
-        QObject::connect(&finish_, &QTimer::timeout, this, [this] { Stop(); });
-    }
+    explicit TSinkPlayer(QObject* owner) : QObject(owner) {}
     ~TSinkPlayer() override { Stop(); }
 
     bool Play(const TWaveImageFormat& wave) {
-        if (sink_) return false;
+        if (current_) return false;
+        // Rates the device could be asked for but no recording has; a "1 Hz" image from a stray
+        // header would otherwise hold the output for hours.
+        if (wave.SampleRate < MinPlayableSampleRate || wave.SampleRate > MaxPlayableSampleRate) return false;
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull()) return false;
         QAudioFormat format;
@@ -43,87 +87,75 @@ class TSinkPlayer : public QObject {
         format.setSampleFormat(QAudioFormat::Int16);
         if (!device.isFormatSupported(format)) return false;
 
-        data_ = wave.Data;
-        size_ = qint64(wave.DataSize);
-        written_ = 0;
-        frameBytes_ = 2 * wave.Channels;
-        durationMs_ = size_ / frameBytes_ * 1000 / wave.SampleRate;
-        sink_ = std::make_unique<QAudioSink>(device, format);
-        QObject::connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-            // The device gave up (lost server, device error): the sound is over.
-            if (state == QAudio::StoppedState && sink_ && sink_->error() != QAudio::NoError)
-                QTimer::singleShot(0, this, [this] { Stop(); });
-        });
-        // Room for a quarter of a second: the GUI thread may be busy that long between top-ups.
-        sink_->setBufferSize(format.bytesForDuration(DeviceBufferUs));
-        device_ = sink_->start();
-        if (!device_ || sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
-            Stop();
+        TSound* sound = new TSound(device, format, wave, this);
+        // Room for a quarter of a second: the GUI thread may be busy that long between reads.
+        sound->sink->setBufferSize(format.bytesForDuration(DeviceBufferUs));
+        // State changes may come from the device's own thread; they are handled here, queued.
+        QObject::connect(sound->sink, &QAudioSink::stateChanged, sound,
+                         [this, sound](QAudio::State state) { StateChanged(sound, state); });
+        sound->watchdog.setSingleShot(true);
+        QObject::connect(&sound->watchdog, &QTimer::timeout, sound, [this, sound] { Finish(sound); });
+        sound->tail.setSingleShot(true);
+        QObject::connect(&sound->tail, &QTimer::timeout, sound, [this, sound] { Finish(sound); });
+
+        current_ = sound;
+        sound->started.start();
+        sound->sink->start(sound->source);
+        if (current_ != sound || sound->sink->error() != QAudio::NoError ||
+            sound->sink->state() == QAudio::StoppedState) {
+            Finish(sound);
             return false;
         }
-        started_.start();
-        Feed();
-        if (sink_) feeder_.start(FeedPeriodMs);
-        return sink_ != nullptr;
+        sound->watchdog.start(int(std::min<qint64>(sound->durationMs + sound->durationMs / 4 + StallLimitMs,
+                                                   std::numeric_limits<int>::max())));
+        return true;
     }
 
-    bool IsPlaying() const { return sink_ != nullptr; }
+    bool IsPlaying() const { return current_ != nullptr; }
 
     void Stop() {
-        feeder_.stop();
-        finish_.stop();
-        if (sink_) {
-            sink_->disconnect(this);
-            sink_->stop();
-        }
-        sink_.reset();
-        device_ = nullptr;
-        data_ = nullptr;
+        if (current_) Finish(current_);
     }
 
   private:
-    static constexpr int FeedPeriodMs = 10;
     static constexpr qint64 DeviceBufferUs = 250000;
     static constexpr qint64 StallLimitMs = 2000;
+    static constexpr int TailMarginMs = 50;
 
-    // Hands the device as much of the image as it has room for.
-    void Feed() {
-        if (!sink_ || finish_.isActive()) return;
-        // A device that stopped taking bytes (a server gone away) must not hold the program's one
-        // sound forever.
-        if (started_.elapsed() > durationMs_ + StallLimitMs) {
-            Stop();
-            return;
+    void StateChanged(TSound* sound, QAudio::State state) {
+        if (sound != current_) return;
+        if (state == QAudio::IdleState && sound->source->atEnd() && !sound->tail.isActive()) {
+            // Every byte is with the device: the image is no longer read, and the sound ends once
+            // what the device holds has been heard.
+            const qint64 buffered = sound->sink->format().durationForBytes(sound->sink->bufferSize()) / 1000;
+            const qint64 left = std::max<qint64>(0, sound->durationMs - sound->started.elapsed());
+            sound->tail.start(int(std::max(left, buffered) + TailMarginMs));
+        } else if (state == QAudio::StoppedState && sound->sink->error() != QAudio::NoError) {
+            // The device gave up (lost server, device error): the sound is over.
+            Finish(sound);
         }
-        while (written_ < size_) {
-            qint64 room = sink_->bytesFree();
-            room -= room % frameBytes_;
-            if (room <= 0) break;
-            const qint64 n = device_->write(reinterpret_cast<const char*>(data_) + written_,
-                                            std::min(room, size_ - written_));
-            if (n <= 0) break;
-            if (written_ == 0 && FirstAudioBufferObserver) FirstAudioBufferObserver();
-            written_ += n;
-        }
-        if (written_ < size_) return;
-        // Every byte is with the device: the image is no longer read, and the sound ends once
-        // what the device holds has been heard.
-        feeder_.stop();
-        const qint64 bufferMs = sink_->format().durationForBytes(sink_->bufferSize()) / 1000;
-        const qint64 left = std::max<qint64>(0, durationMs_ - started_.elapsed()) + bufferMs + FeedPeriodMs;
-        finish_.start(int(left));
     }
 
-    std::unique_ptr<QAudioSink> sink_;     // present exactly while a sound plays
-    QIODevice* device_ = nullptr;          // the sink's own input; owned by the sink
-    const unsigned char* data_ = nullptr;  // the image's PCM; unchanged while playing
-    qint64 size_ = 0;
-    qint64 written_ = 0;
-    int frameBytes_ = 2;
-    qint64 durationMs_ = 0;
-    QElapsedTimer started_;
-    QTimer feeder_;  // tops the device up while bytes are left
-    QTimer finish_;  // from the last byte handed over to the end of the sound
+    // Ends a sound: from here on it is not the player's, and its image is not read. Its sink is
+    // stopped and deleted from the event loop.
+    void Finish(TSound* sound) {
+        if (sound->finished) return;
+        sound->finished = true;
+        if (sound == current_) current_ = nullptr;
+        sound->source->Detach();
+        sound->watchdog.stop();
+        sound->tail.stop();
+        sound->sink->disconnect(sound);
+        QMetaObject::invokeMethod(
+            sound,
+            [sound] {
+                sound->sink->stop();
+                sound->deleteLater();
+            },
+            Qt::QueuedConnection);
+    }
+
+    QPointer<TSound> current_;  // the sound that plays; null when none does
 };
 
 QPointer<TSinkPlayer> sinkPlayer;
@@ -139,19 +171,19 @@ TSinkPlayer* SinkPlayer() {
 bool ParseWaveImage(const unsigned char* image, TWaveImageFormat& format) {
     if (!image || std::memcmp(image, "RIFF", 4) != 0 || std::memcmp(image + 8, "WAVE", 4) != 0) return false;
     // The walk through the chunks stays within the bytes the RIFF size declares.
-    const uint64_t end = uint64_t(ReadU32(image + 4)) + 8;
+    const uint64_t end = uint64_t(qFromLittleEndian<quint32>(image + 4)) + 8;
     uint64_t at = 12;
     bool haveFormat = false;
     while (at + 8 <= end) {
         const unsigned char* chunk = image + at;
-        const uint32_t size = ReadU32(chunk + 4);
+        const uint32_t size = qFromLittleEndian<quint32>(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             if (size < 16 || at + 8 + 16 > end) return false;
             const unsigned char* f = chunk + 8;
-            const uint16_t tag = ReadU16(f);
-            const uint16_t channels = ReadU16(f + 2);
-            const uint32_t rate = ReadU32(f + 4);
-            const uint16_t bits = ReadU16(f + 14);
+            const uint16_t tag = qFromLittleEndian<quint16>(f);
+            const uint16_t channels = qFromLittleEndian<quint16>(f + 2);
+            const uint32_t rate = qFromLittleEndian<quint32>(f + 4);
+            const uint16_t bits = qFromLittleEndian<quint16>(f + 14);
             if (tag != 1 || bits != 16 || channels == 0 || channels > 8 || rate == 0 || rate > 384000)
                 return false;
             format.Channels = channels;

@@ -1,7 +1,8 @@
 #pragma once
 // The program's sound output: plays a WAVE image straight from memory, in the background, on the
 // default audio output device. At most one sound of the program plays at a time; a request made
-// while one still plays is refused and the earlier sound plays on.
+// while one still plays is refused and the earlier sound plays on. A sound that has not ended well
+// after its duration (a device that stopped taking bytes) is ended.
 
 #include <cstdint>
 #include <functional>
@@ -18,10 +19,16 @@ struct TWaveImageFormat {
 // format chunk followed by a data chunk. Reads nothing beyond what the header's sizes declare.
 bool ParseWaveImage(const unsigned char* image, TWaveImageFormat& format);
 
+// Sample rates the output plays; an image of another rate is refused.
+inline constexpr int MinPlayableSampleRate = 8000;
+inline constexpr int MaxPlayableSampleRate = 192000;
+
 // Starts playing the image and returns at once. The image is read while the sound plays and must
 // stay unchanged until SoundIsPlaying() turns false or StopSound() was called. False, with nothing
 // reported, when a sound of the program still plays, the image is not a 16-bit PCM WAVE image,
-// there is no output device or the device refuses the format.
+// its rate lies outside the playable range, there is no output device or the device refuses the
+// format. Must be called on the GUI thread, like the two functions below; none of them runs the
+// event loop, so they are safe to call from any handler.
 bool PlayWaveMemory(const unsigned char* image);
 
 // True from a successful PlayWaveMemory until the sound has been heard to its end.
@@ -41,5 +48,6 @@ class TSoundOutput {
 };
 inline TSoundOutput* SoundOutputOverride = nullptr;
 
-// Called on the GUI thread when the first PCM bytes of a sound are handed to the device.
+// Called when the device takes the first PCM bytes of a sound (on the GUI thread with PulseAudio,
+// whose sink reads from there). It may stop the sound.
 inline std::function<void()> FirstAudioBufferObserver;

@@ -1,9 +1,17 @@
 #include "TMyPlayer0802.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
+#include <new>
+
+#include "Timeline.h"
 
 namespace {
 
@@ -109,7 +117,18 @@ bool TMyPlayer0802::FindFirstFrame(double& secondLength) {
     int64_t s = 0;
     do {
         int32_t padding = 0;
-        while (s < r - 4 && !HeaderAt(s, padding)) ++s;
+        // Every header starts with 0xFF and a byte that is not one tests nothing (and writes no
+        // field), so the scan jumps from one 0xFF to the next.
+        while (s < r - 4) {
+            const void* sync = std::memchr(FileData + s, 0xFF, static_cast<size_t>(r - 4 - s));
+            if (sync == nullptr) {
+                s = r - 4;
+                break;
+            }
+            s = static_cast<const unsigned char*>(sync) - FileData;
+            if (HeaderAt(s, padding)) break;
+            ++s;
+        }
         if (s < r - 4) {
             const int64_t e = FindSuccessor(s, FrameLength(), 0);
             if (e >= 0) {
@@ -148,7 +167,8 @@ void TMyPlayer0802::BuildFrameTable(double secondLength) {
     int64_t estimate = 16;
     if (secondLength > 5.0)
         estimate = static_cast<int64_t>(static_cast<double>(FileSize_) / (secondLength - 5.0));
-    estimate = std::clamp<int64_t>(estimate, 16, DataSize_ + 1);
+    // At most one entry per byte, but never fewer than 16 (a file of a few bytes has fewer bytes).
+    estimate = std::max<int64_t>(16, std::min<int64_t>(estimate, DataSize_ + 1));
     delete[] FrameOffsets;
     FrameOffsets = new int32_t[estimate];
     FrameCapacity_ = static_cast<int32_t>(estimate);
@@ -168,6 +188,44 @@ void TMyPlayer0802::BuildFrameTable(double secondLength) {
     }
 }
 
+// Reads the whole file into FileData. Opened without blocking and read only when it is a regular
+// file: opening a FIFO would otherwise wait for a writer, and a device could be read forever.
+bool TMyPlayer0802::ReadFile() {
+    const QByteArray path = QFile::encodeName(FileName);
+    const int fd = path.isEmpty() ? -1 : ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        ReadFailed_ = true;
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        ReadFailed_ = true;
+        return false;
+    }
+    // Frame offsets are 32-bit; a larger file cannot be described by the table.
+    if (info.st_size >= std::numeric_limits<int32_t>::max()) {
+        ::close(fd);
+        return false;
+    }
+    const int64_t size = info.st_size;
+    FileData = new unsigned char[static_cast<size_t>(size) + 1];
+    int64_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, FileData + got, static_cast<size_t>(size - got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ReadFailed_ = true;
+        if (n <= 0) break;
+        got += n;
+    }
+    ::close(fd);
+    // A file that shrank while it was read is searched as far as it was read.
+    FileData[got] = 0;
+    DataSize_ = got;
+    FileSize_ = size;
+    return !ReadFailed_;
+}
+
 bool TMyPlayer0802::Open() {
     InitMP3(&DecoderState);
     // Open normally follows Release; a second Open must not leak the first file.
@@ -175,21 +233,10 @@ bool TMyPlayer0802::Open() {
     FileData = nullptr;
     DataSize_ = 0;
     FileSize_ = 0;
-
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const qint64 size = file.size();
-    // Frame offsets are 32-bit; a larger file cannot be described by the table.
-    if (size < 0 || size >= std::numeric_limits<int32_t>::max()) return false;
-    FileData = new unsigned char[static_cast<size_t>(size) + 1];
-    FileData[size] = 0;
-    const qint64 read = size > 0 ? file.read(reinterpret_cast<char*>(FileData), size) : 0;
-    file.close();
-    DataSize_ = std::max<qint64>(read, 0);
-    FileSize_ = size;
+    ReadFailed_ = false;
 
     double secondLength = 0.0;
-    if (!FindFirstFrame(secondLength)) {
+    if (!ReadFile() || !FindFirstFrame(secondLength)) {
         delete[] FileData;
         FileData = nullptr;
         DataSize_ = 0;
@@ -204,69 +251,81 @@ int32_t TMyPlayer0802::DecodeFrames(int32_t first, int32_t end) {
     if (FileData == nullptr || FrameOffsets == nullptr) return 0;
     first = std::max(first, 0);
     end = std::min(end, FramesWithLength(FrameCount));
-    int32_t total = 0;
+    int32_t staged = 0;
     for (int32_t i = first; i < end; ++i) {
         const int32_t length = FrameOffsets[i + 1] - FrameOffsets[i];
-        if (length > InBufferSize - total) break;
-        std::memcpy(InBuffer + total, FileData + FrameOffsets[i], static_cast<size_t>(length));
-        total += length;
+        if (length > InBufferSize - staged) break;
+        std::memcpy(InBuffer + staged, FileData + FrameOffsets[i], static_cast<size_t>(length));
+        staged += length;
     }
+    return DecodeStaged(staged);
+}
 
+int32_t TMyPlayer0802::DecodeStaged(int32_t stagedBytes) {
     // Each frame goes straight to its place in WaveImage while a whole output area fits there;
     // near the end the scratch area takes it, and PCM beyond WaveImage is dropped.
     unsigned char scratch[DecodeScratchSize];
-    int32_t produced = 0;
+    int32_t stored = 0;
     const unsigned char* input = InBuffer;
-    int32_t inputSize = total;
+    int32_t inputSize = stagedBytes;
     for (;;) {
-        const bool direct = WaveImageSize - produced >= DecodeOutputCapacity;
-        unsigned char* out = direct ? WaveImage + produced : scratch;
-        int done = 0;
-        if (decodeMP3(&DecoderState, input, inputSize, out, DecodeOutputCapacity, &done) != MP3_OK) break;
+        const bool direct = WaveImageSize - stored >= DecodeOutputCapacity;
+        unsigned char* out = direct ? WaveImage + stored : scratch;
+        int produced = 0;
+        if (decodeMP3(&DecoderState, input, inputSize, out, DecodeOutputCapacity, &produced) != MP3_OK) break;
         input = nullptr;
         inputSize = 0;
-        const int32_t stored = std::min(done, WaveImageSize - produced);
-        if (!direct) std::memcpy(WaveImage + produced, scratch, static_cast<size_t>(stored));
-        produced += stored;
+        const int32_t kept = std::min(std::max(produced, 0), WaveImageSize - stored);
+        if (!direct) std::memcpy(WaveImage + stored, scratch, static_cast<size_t>(kept));
+        stored += kept;
     }
-    return produced;
+    return stored;
 }
 
-// Decodes the measuring pass and returns the bytes of PCM per frame. A full recording measures
-// on frames 20 to 29, after the decoder has settled; a shorter one measures on every frame it
-// has. The decoder is not reset afterwards: the main pass follows on its state.
-int32_t TMyPlayer0802::MeasureFrameDuration() {
-    const int32_t usable = FramesWithLength(FrameCount);
+// A full recording measures on frames 20 to 29, after the decoder has settled; a shorter one on
+// every frame it has. The decoder is not reset afterwards: the main pass follows on its state.
+int64_t TMyPlayer0802::MeasureTimeline() {
+    const int32_t frameCount = FileData != nullptr && FrameOffsets != nullptr ? FrameCount : 0;
+    const int32_t usable = FramesWithLength(frameCount);
+    if (usable == 0 || Channels <= 0 || SampleRate <= 0) return 0;
+    int32_t pcmBytesPerFrame = 0;
     if (usable >= 30) {
         DecodeFrames(0, 10);
         DecodeFrames(10, 20);
-        return DecodeFrames(20, 30) / 10;
+        pcmBytesPerFrame = DecodeFrames(20, 30) / 10;
+    } else {
+        int64_t bytes = 0;
+        for (int32_t first = 0; first < usable; first += 10)
+            bytes += DecodeFrames(first, std::min(first + 10, usable));
+        pcmBytesPerFrame = static_cast<int32_t>(bytes / usable);
     }
-    if (usable == 0) return 0;
-    int64_t bytes = 0;
-    for (int32_t k = 0; k < usable; k += 10) bytes += DecodeFrames(k, std::min(k + 10, usable));
-    return static_cast<int32_t>(bytes / usable);
+    FrameDuration = FrameDurationOf(pcmBytesPerFrame, Channels, SampleRate);
+    return TimelineLength(frameCount, FrameDuration);
 }
 
-// Spreads the chunk's sample frames evenly over the m frames it holds and keeps the first
-// channel at the nearest position. q stays in 32-bit float steps; t is held in double so that
-// no position is skipped however long the recording is.
-void TMyPlayer0802::MapChunk(
-    int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes, TChunkTimes& times) const {
-    const int32_t n = (bytes / 2) / Channels;
+// Spreads the chunk's sample frames evenly over the frames it holds and keeps the first channel
+// at the nearest position. q stays in 32-bit float steps; t is held in double so that no
+// position is skipped however long the recording is.
+void TMyPlayer0802::MapChunk(int16_t* samples,
+                             int32_t sampleCount,
+                             int32_t firstFrame,
+                             int32_t framesInChunk,
+                             int32_t pcmBytes,
+                             TChunkTimes& times) const {
+    const int32_t sampleFrames = (pcmBytes / 2) / Channels;
     const auto offset = [&](int32_t j) {
-        float q = static_cast<float>(j) / static_cast<float>(n);
+        float q = static_cast<float>(j) / static_cast<float>(sampleFrames);
         q = q * FrameDuration;
-        q = q * static_cast<float>(m);
+        q = q * static_cast<float>(framesInChunk);
         return q;
     };
-    const bool cached = n <= TChunkTimes::Capacity;
-    if (cached && (times.n != n || times.m != m)) {
-        for (int32_t j = 0; j < n; ++j) times.q[j] = offset(j);
-        times.n = n;
-        times.m = m;
+    const bool cached = sampleFrames <= TChunkTimes::Capacity;
+    if (cached && (times.sampleFrames != sampleFrames || times.framesInChunk != framesInChunk)) {
+        for (int32_t j = 0; j < sampleFrames; ++j) times.q[j] = offset(j);
+        times.sampleFrames = sampleFrames;
+        times.framesInChunk = framesInChunk;
     }
-    const double chunkStart = static_cast<double>(k) * static_cast<double>(FrameDuration);
+    const double chunkStart = static_cast<double>(firstFrame) * static_cast<double>(FrameDuration);
     const double positions = static_cast<double>(sampleCount);
     const size_t stride = static_cast<size_t>(Channels) * 2;
     // The decoder writes native-endian PCM; the first channel leads each sample frame.
@@ -275,26 +334,34 @@ void TMyPlayer0802::MapChunk(
         std::memcpy(&value, WaveImage + static_cast<size_t>(j) * stride, sizeof value);
         return value;
     };
+    // Index before the +0.5 of the nearest position; compared with the buffer before it is
+    // truncated, so that no value beyond int32 is converted.
+    const auto nearest = [&](float q) {
+        return (chunkStart + static_cast<double>(q)) * PositionsPerSecond + 0.5;
+    };
     if (!cached) {
-        for (int32_t j = 0; j < n; ++j) {
-            const double index = (chunkStart + static_cast<double>(offset(j))) * 11025.0 + 0.5;
-            if (index < positions) samples[static_cast<int64_t>(index)] = firstChannel(j);
+        for (int32_t j = 0; j < sampleFrames; ++j) {
+            const double index = nearest(offset(j));
+            if (index < positions) samples[TruncateToInt32(index)] = firstChannel(j);
         }
         return;
     }
     // Positions first, in a loop free of stores into the buffer so that it vectorises; then the
     // samples, the last sample frame of a position overwriting the earlier ones. Positions never
     // decrease with j, so those past the buffer form a tail that the second loop leaves out.
-    for (int32_t j = 0; j < n; ++j) {
-        const double index = (chunkStart + static_cast<double>(times.q[j])) * 11025.0 + 0.5;
-        times.position[j] = index < positions ? static_cast<int32_t>(index) : -1;
+    for (int32_t j = 0; j < sampleFrames; ++j) {
+        const double index = nearest(times.q[j]);
+        times.position[j] = index < positions ? TruncateToInt32(index) : -1;
     }
-    int32_t end = n;
+    int32_t end = sampleFrames;
     while (end > 0 && times.position[end - 1] < 0) --end;
     for (int32_t j = 0; j < end; ++j) samples[times.position[j]] = firstChannel(j);
 }
 
 void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount) {
+    // Until the new buffer exists the places describe an empty one, also when this throws.
+    *samples = nullptr;
+    *sampleCount = 0;
     const int32_t frameCount = FileData != nullptr && FrameOffsets != nullptr ? FrameCount : 0;
     if (progress != nullptr) {
         progress->SetPosition(0);
@@ -302,38 +369,28 @@ void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* 
         progress->SetVisible(true);
     }
 
-    // Without a frame that has a length there is nothing to measure: the buffer stays empty.
-    int32_t count = 0;
-    if (frameCount > 1 && Channels > 0 && SampleRate > 0) {
-        const int32_t bytesPerFrame = MeasureFrameDuration();
-        float duration = static_cast<float>(bytesPerFrame) * 0.5f;
-        duration = duration / static_cast<float>(Channels);
-        duration = duration / static_cast<float>(SampleRate);
-        FrameDuration = duration;
-        float covered = static_cast<float>(frameCount) * FrameDuration;
-        covered = covered * 11025.0f;
-        const float withMargin = covered + 100.5f;
-        // A measured duration that overflows the 32-bit timeline marks the stream unusable.
-        // So does one longer than any MPEG frame lasts (1152 samples at 8000 Hz): the header fields
-        // then come from a stray header (a reserved version code reads as 1 Hz), and the buffer
-        // would be sized in gigabytes for a file of kilobytes.
-        const bool plausible = FrameDuration <= 1152.0f / 8000.0f;
-        if (plausible && withMargin < 2147483520.0f) count = static_cast<int32_t>(withMargin);
+    int16_t* buffer = nullptr;
+    const int64_t length = MeasureTimeline();
+    try {
+        // A length past int32 cannot be a buffer of positions: that is running out of memory too.
+        if (length > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
+        buffer = AllocateSamples(static_cast<int32_t>(length));
+    } catch (...) {
+        if (progress != nullptr) progress->SetVisible(false);
+        throw;
     }
-
-    // Zeroed: positions no decoded sample reaches (the margin, gaps below 11025 Hz) stay silent.
-    int16_t* buffer = new int16_t[static_cast<size_t>(count)]();
+    const int32_t count = static_cast<int32_t>(length);
     *samples = buffer;
     *sampleCount = count;
 
     if (count > 0) {
-        // Written before it is read: n never matches -1.
+        // Written before it is read: the counts never match -1.
         TChunkTimes times;
-        for (int32_t k = 0; k < frameCount; k += 10) {
-            const int32_t m = std::min(k + 10, frameCount - 1) - k;
-            const int32_t bytes = DecodeFrames(k, k + m);
-            MapChunk(buffer, count, k, m, bytes, times);
-            if (progress != nullptr) progress->SetPosition(k / 10);
+        for (int32_t chunkStart = 0; chunkStart < frameCount; chunkStart += 10) {
+            const int32_t framesInChunk = std::min(chunkStart + 10, frameCount - 1) - chunkStart;
+            const int32_t pcmBytes = DecodeFrames(chunkStart, chunkStart + framesInChunk);
+            MapChunk(buffer, count, chunkStart, framesInChunk, pcmBytes, times);
+            if (progress != nullptr) progress->SetPosition(chunkStart / 10);
         }
     }
 

@@ -45,14 +45,31 @@ class TMyPlayer0802 {
     TMyPlayer0802& operator=(const TMyPlayer0802&) = delete;
 
     bool Release();
+    // Reads the file named FileName and builds the frame table; false when the file cannot be
+    // read or holds no stream. Only a regular file is read: a FIFO or device never blocks it.
     bool Open();
+    // True when the last Open could not read its file (missing, not a regular file, read error),
+    // false when it read the file, whether or not it found a stream there.
+    bool ReadFailed() const { return ReadFailed_; }
     bool IsFrameHeader(int32_t position, int32_t& padding);
     float FrameLength() const;
 
-    // Decodes the whole recording onto the 11025-per-second timeline into a new buffer.
+    // Decodes the whole recording onto the timeline into a new buffer (AllocateSamples). A
+    // timeline too long to hold throws std::bad_alloc; the places then describe an empty buffer
+    // (null, 0).
     void Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount);
     // Decodes frames first .. end-1 into WaveImage from its start; returns the bytes produced.
     int32_t DecodeFrames(int32_t first, int32_t end);
+    // Feeds the first stagedBytes of InBuffer to the decoder, then takes out frame after frame
+    // until it has no complete one left (or fails), storing the PCM in WaveImage from its start.
+    // PCM beyond WaveImage is dropped, but the queue is still drained in full so that no stale
+    // frame is left for the next decode. Returns the bytes stored.
+    int32_t DecodeStaged(int32_t stagedBytes);
+    // The measuring pass: decodes frames 0 to 29 (every frame of a shorter recording), sets
+    // FrameDuration from the last ten and returns the timeline length Decode allocates
+    // (TimelineLength), 0 when no frame has a length. The decoder moves on; Decode follows on its
+    // state, and sorvelle-cli measures a recording with it without decoding the rest.
+    int64_t MeasureTimeline();
 
     enum TPlayBound { pbStart, pbEnd };
     int32_t SetPlayBound(TPlayBound which, int32_t position);
@@ -69,23 +86,28 @@ class TMyPlayer0802 {
 
     bool HeaderAt(int64_t position, int32_t& padding);
     int64_t FindSuccessor(int64_t start, float length, int32_t padding);
+    bool ReadFile();
     bool FindFirstFrame(double& secondLength);
     void BuildFrameTable(double secondLength);
     void AppendFrame(int64_t offset);
-    int32_t MeasureFrameDuration();
     // Offsets in seconds of a chunk's sample frames from the chunk's start; they depend only on the
-    // sample frame count n and the frame count m, so full chunks share them.
+    // chunk's counts of sample frames and of MPEG frames, so full chunks share them.
     struct TChunkTimes {
         static constexpr int32_t Capacity = 11520;  // ten frames of 1152 sample frames
-        int32_t n = -1;
-        int32_t m = -1;
+        int32_t sampleFrames = -1;
+        int32_t framesInChunk = -1;
         float q[Capacity];
         int32_t position[Capacity];  // per chunk: the sample frame's position, -1 past the buffer
     };
-    void MapChunk(
-        int16_t* samples, int32_t sampleCount, int32_t k, int32_t m, int32_t bytes, TChunkTimes& times) const;
+    void MapChunk(int16_t* samples,
+                  int32_t sampleCount,
+                  int32_t firstFrame,
+                  int32_t framesInChunk,
+                  int32_t pcmBytes,
+                  TChunkTimes& times) const;
 
     int64_t DataSize_ = 0;
     int64_t FileSize_ = 0;
     int32_t FrameCapacity_ = 0;
+    bool ReadFailed_ = false;
 };

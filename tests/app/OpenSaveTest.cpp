@@ -12,6 +12,7 @@
 #include "PosBytes.h"
 #include "ProjectBaseline.h"
 #include "SoundMain.h"
+#include "Timeline.h"
 #include "WindowTestSupport.h"
 
 namespace {
@@ -166,7 +167,7 @@ TEST_F(OpenSaveTest, RecordsAndViewThatNoFileCoversKeepTheirValues) {
 }
 
 TEST_F(OpenSaveTest, AProjectWithoutRecordingOpensAsTextOnly) {
-    EditorState.Samples = new int16_t[16]();
+    EditorState.Samples = AllocateSamples(16);
     EditorState.SampleCount = 16;
     const QString text = MakeProject(QStringLiteral("a"), "only text", nullptr, nullptr);
     Open(text);

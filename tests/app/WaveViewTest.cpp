@@ -9,6 +9,7 @@
 #include "ExceptionDialog.h"
 #include "TAddItemsForm.h"
 #include "TestSupport.h"
+#include "Timeline.h"
 #include "WaveRenderer.h"
 
 namespace QTestPrivate {
@@ -68,7 +69,7 @@ class WaveViewTest : public FreshStateTest {
     // A recording of n samples, each made by value(i); ResetEditorState releases it.
     template <typename F>
     void LoadSamples(int32_t n, F value) {
-        EditorState.Samples = new int16_t[size_t(n)];
+        EditorState.Samples = AllocateSamples(n);
         EditorState.SampleCount = n;
         for (int32_t i = 0; i < n; ++i) EditorState.Samples[i] = int16_t(value(i));
     }
@@ -173,7 +174,7 @@ TEST_F(WaveViewTest, WithoutARecordingClicksMoveTheMarksAndTheViewShowsNothing) 
     LoadSine();
     form->DrawWave();
     const QImage drawn = Bitmap();
-    delete[] EditorState.Samples;
+    ReleaseSamples(EditorState.Samples);
     EditorState.Samples = nullptr;
     Click(Qt::LeftButton, 300);
     EXPECT_EQ(EditorState.SelStart, 11668);

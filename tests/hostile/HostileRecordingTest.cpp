@@ -1,13 +1,22 @@
 // Damaged recordings: the player either finds a stream and describes it within its tables, or
 // finds none and leaves an empty, valid sample buffer; it never reads past the file's bytes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
+#include <future>
 #include <memory>
+#include <new>
 
 #include "SyntheticMp3.h"
 #include "TMyPlayer0802.h"
 #include "TestSupport.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -27,13 +36,13 @@ class HostileRecordingTest : public FreshStateTest {
     }
 
     void DecodeAll() {
-        delete[] samples;
+        ReleaseSamples(samples);
         samples = nullptr;
         player->Decode(&samples, nullptr, &count);
     }
 
     void TearDown() override {
-        delete[] samples;
+        ReleaseSamples(samples);
         FreshStateTest::TearDown();
     }
 
@@ -109,22 +118,102 @@ TEST_F(HostileRecordingTest, HugeFrameCountOfFourByteFramesStaysWithinTheTable) 
     EXPECT_LT(count, 1000);
 }
 
-TEST_F(HostileRecordingTest, StrayHeaderWithReservedVersionAtTheEndGivesNoGiantBuffer) {
-    const QByteArray whole = ReadAll(FixturePath(QStringLiteral("mp3/mpeg1-l3-44100-stereo-cbr.mp3")));
-    ASSERT_TRUE(OpenBytes(whole));
-    ASSERT_GT(player->FrameCount, 41);
-    // Frame 40 replaced by a header with the reserved version code: it ends the chain, and its
-    // fields (a rate of 1 Hz) are the last ones read.
-    QByteArray bytes = whole.left(player->FrameOffsets[40]);
-    bytes += QByteArray("\xFF\xEB\x90\x64", 4) + QByteArray(100, '\0');
-    ASSERT_TRUE(OpenBytes(bytes));
-    ASSERT_EQ(player->FrameCount, 40);
+QByteArray BodyWithTail(int frames, const QByteArray& tail) {
+    return FramesThenTail(FixturePath(QStringLiteral("mp3/mpeg1-l3-44100-stereo-cbr.mp3")), frames, tail);
+}
+
+// Positions sample frame j of the first main-pass chunk (ten frames, n sample frames) lands on.
+int64_t FirstChunkPosition(int32_t j, int32_t n, float duration) {
+    float q = float(j) / float(n);
+    q = q * duration;
+    q = q * 10.0f;
+    return int64_t(double(q) * 11025.0 + 0.5);
+}
+
+TEST_F(HostileRecordingTest, TailOfAnotherRateStretchesTheWaveformInsteadOfEmptyingIt) {
+    // 44.1 kHz stereo frames, then one MPEG-2.5 8 kHz mono header: the frames are measured
+    // against 8000 Hz and one channel, 0.288 s each.
+    ASSERT_TRUE(OpenBytes(BodyWithTail(60, QByteArray("\xFF\xE3\x28\xC0", 4))));
+    ASSERT_EQ(player->FrameCount, 60);
+    ASSERT_EQ(player->SampleRate, 8000);
+    ASSERT_EQ(player->Channels, 1);
+    DecodeAll();
+    EXPECT_FLOAT_EQ(player->FrameDuration, 0.288f);
+    float covered = 60.0f * player->FrameDuration;
+    covered = covered * 11025.0f;
+    ASSERT_EQ(count, int32_t(double(covered) + 100.5));
+    ASSERT_NE(samples, nullptr);
+    int nonZero = 0;
+    for (int32_t i = 0; i < count; ++i) nonZero += samples[i] != 0;
+    // 59 decoded frames of 2304 two-byte values each, read as one channel, spread over 11 times
+    // as many positions.
+    EXPECT_GT(nonZero, 59 * 2304 / 2);
+}
+
+TEST_F(HostileRecordingTest, StrayOneHertzHeaderGivesASparseBufferOfHundredsOfMegabytes) {
+    // The reserved version code reads as 1 Hz: frames of 1152 s, 393 million positions for 31
+    // frames. The block is zeroed by the system, and only the pages the samples land on are used.
+    ASSERT_TRUE(OpenBytes(BodyWithTail(31, OneHertzHeader)));
+    ASSERT_EQ(player->FrameCount, 31);
     ASSERT_EQ(player->SampleRate, 1);
     DecodeAll();
-    // Measured against 1 Hz a frame would last 1152 s: 500 million positions. The recording is
-    // treated as unusable instead.
-    EXPECT_EQ(count, 0);
+    EXPECT_FLOAT_EQ(player->FrameDuration, 1152.0f);
+    ASSERT_EQ(count, 31 * 1152 * 11025 + 100);
+    ASSERT_NE(samples, nullptr);
+    const int32_t n = 11520;  // ten frames of 1152 stereo sample frames
+    int nonZero = 0;
+    for (int32_t j = 0; j < n; ++j) nonZero += samples[FirstChunkPosition(j, n, 1152.0f)] != 0;
+    EXPECT_GT(nonZero, n / 2);
+    EXPECT_EQ(samples[count - 1], 0);
+}
+
+TEST_F(HostileRecordingTest, TimelineBeyondInt32IsOutOfMemoryAndLeavesAnEmptyBuffer) {
+    // 200 frames of 1152 s: 2.5 billion positions, more than a buffer of positions can index.
+    ASSERT_TRUE(OpenBytes(BodyWithTail(201, OneHertzHeader)));
+    ASSERT_EQ(player->FrameCount, 201);
+    int16_t notABuffer = 0;
+    int16_t* decoded = &notABuffer;
+    int32_t decodedCount = 12345;
+    EXPECT_THROW(player->Decode(&decoded, nullptr, &decodedCount), std::bad_alloc);
+    EXPECT_EQ(decoded, nullptr);
+    EXPECT_EQ(decodedCount, 0);
+}
+
+TEST_F(HostileRecordingTest, TenByteStreamOfThreeHeadersBuildsASmallTable) {
+    // Reserved layer at 48 kHz: 3-byte frames. The table's estimate is bounded by a file of fewer
+    // bytes than its minimum capacity.
+    ASSERT_TRUE(OpenBytes(QByteArray("\xFF\xF8\x14\xFF\xF8\x14\xFF\xF8\x14\x00", 10)));
+    ASSERT_EQ(player->FrameCount, 2);
+    EXPECT_EQ(player->FrameOffsets[0], 0);
+    EXPECT_EQ(player->FrameOffsets[1], 3);
+    EXPECT_GE(player->FrameCapacity(), 2);
+    DecodeAll();
     EXPECT_NE(samples, nullptr);
+    EXPECT_GE(count, 0);
+}
+
+TEST_F(HostileRecordingTest, FifoAsRecordingIsNotReadAndDoesNotBlock) {
+    const QString fifo = dir.filePath(QStringLiteral("rec.mp3"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    player->Release();
+    player->FileName = fifo;
+    auto opened = std::async(std::launch::async, [this] { return player->Open(); });
+    if (opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        // Let the blocked open(2) through so that the test can end, and fail.
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_RDWR);
+        opened.wait();
+        ::close(writer);
+        FAIL() << "Open waited for a writer on the FIFO";
+    }
+    EXPECT_FALSE(opened.get());
+    EXPECT_TRUE(player->ReadFailed());
+    EXPECT_EQ(player->FileData, nullptr);
+
+    // A folder in its place is no recording either.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.mp3")));
+    player->FileName = dir.filePath(QStringLiteral("folder.mp3"));
+    EXPECT_FALSE(player->Open());
+    EXPECT_TRUE(player->ReadFailed());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // frame tables whose shape the real recordings do not have.
 
 #include <QByteArray>
+#include <QString>
 #include <vector>
 
 struct TSyntheticFrame {
@@ -16,3 +17,11 @@ TSyntheticFrame Mpeg1Layer3Frame(int bitrateIndex);
 
 // The frames back to back; offsets receives where each begins.
 QByteArray JoinFrames(const std::vector<TSyntheticFrame>& frames, std::vector<int>* offsets);
+
+// The first `frames` frames of a real recording (repeated end to end as often as needed), then
+// `tail`: a header of another kind that ends the frame chain, so that its fields are the last
+// ones read, and 100 zero bytes.
+QByteArray FramesThenTail(const QString& recording, int frames, const QByteArray& tail);
+
+// A header with the reserved version code: it reads as 1 Hz, stereo.
+inline const QByteArray OneHertzHeader("\xFF\xEB\x90\x64", 4);

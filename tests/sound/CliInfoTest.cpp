@@ -1,10 +1,14 @@
 // sorvelle-cli info, run as a separate process on the fixtures.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "SoundTestSupport.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -74,12 +78,19 @@ TEST(CliInfo, Mpeg25MonoFigures) {
     EXPECT_TRUE(run.out.contains("\nframe_duration: 0.0719999969\n")) << run.out.toStdString();
 }
 
-TEST(CliInfo, EmptyHashForAnEmptyBuffer) {
+TEST(CliInfo, EmptyTimelineHashesToTheOffsetBasis) {
+    // One table entry: a frame without a length, so nothing is measured and no position exists.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("one.mp3");
+    WriteAll(path, FrameRun(Mpeg1Header, 417, 1) + FrameRun(Mpeg1PaddedHeader, 417, 1) +
+                       FrameRun(Mpeg1Header, 417, 1));
+    const TRun run = RunCli({"info", path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("\nframe_count: 1\n")) << run.out.toStdString();
     // FNV-1a of no bytes is its offset basis.
-    EXPECT_EQ(Fnv1a64Hex({}), QStringLiteral("cbf29ce484222325"));
-    EXPECT_EQ(Fnv1a64Hex({0x0100}),
-              QStringLiteral("%1").arg(((0xcbf29ce484222325ull * 0x100000001b3ull) ^ 1u) * 0x100000001b3ull,
-                                       16, 16, QLatin1Char('0')));
+    EXPECT_TRUE(run.out.endsWith("\nsample_count: 0\nsamples_fnv1a64: cbf29ce484222325\n"))
+        << run.out.toStdString();
 }
 
 TEST(CliInfo, NoStreamIsExitOneWithOneLine) {
@@ -90,10 +101,59 @@ TEST(CliInfo, NoStreamIsExitOneWithOneLine) {
     EXPECT_EQ(run.err, QStringLiteral("error: no MPEG audio stream found in %1\n").arg(path));
 }
 
-TEST(CliInfo, UnreadableFileIsExitOne) {
-    const TRun run = RunCli({"info", "/nonexistent/recording.mp3"});
+TEST(CliInfo, FileThatCannotBeReadIsExitTwo) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A FIFO would block a plain open until a writer came; it is not read at all.
+    const QString fifo = dir.filePath("recording.mp3");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {QStringLiteral("/nonexistent/recording.mp3"), dir.path(), fifo}) {
+        const TRun run = RunCli({"info", path});
+        EXPECT_EQ(run.exitCode, 2) << path.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err, QStringLiteral("error: cannot read %1\n").arg(path));
+    }
+}
+
+TEST(CliInfo, InfoAndCheckMeasureTheTimelineAsTheEditorDecodesIt) {
+    // 44.1 kHz stereo frames ended by an 8 kHz mono header: 0.288 s per frame.
+    const QByteArray whole = ReadAll(Mp3Fixture("mpeg1-l3-44100-stereo-cbr.mp3"));
+    TPlayerFixture f;
+    ASSERT_TRUE(f.OpenBytes(whole));
+    const QByteArray bytes =
+        whole.left(f.player().FrameOffsets[50]) + QByteArray("\xFF\xE3\x28\xC0", 4) + QByteArray(200, '\0');
+    ASSERT_TRUE(f.OpenBytes(bytes));
+    const int32_t positions = int32_t(f.DecodeAll().size());
+    ASSERT_GT(positions, 50 * 3175);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    WriteAll(dir.filePath("lesson.txt"), "one line\r\n");
+    WriteAll(dir.filePath("lesson.mp3"), bytes);
+    const TRun info = RunCli({"info", dir.filePath("lesson.mp3")});
+    EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
+    EXPECT_TRUE(info.out.contains(QStringLiteral("\nsample_count: %1\n").arg(positions)))
+        << info.out.toStdString();
+    EXPECT_TRUE(info.out.contains("\nframe_duration: 0.287999988\n")) << info.out.toStdString();
+    const TRun check = RunCli({"check", dir.filePath("lesson.txt")});
+    EXPECT_TRUE(check.out.contains(QStringLiteral("50 frames, %1 positions").arg(positions)))
+        << check.out.toStdString();
+}
+
+TEST(CliInfo, TimelineTooLongToHoldIsOutOfMemory) {
+    // A stray 1 Hz header after 200 frames: 2.5 billion positions.
+    const QByteArray whole = ReadAll(Mp3Fixture("mpeg1-l3-44100-stereo-cbr.mp3")).repeated(4);
+    TPlayerFixture f;
+    ASSERT_TRUE(f.OpenBytes(whole));
+    ASSERT_GT(f.player().FrameCount, 200);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("long.mp3");
+    WriteAll(path, whole.left(f.player().FrameOffsets[200]) + QByteArray("\xFF\xEB\x90\x64", 4) +
+                       QByteArray(200, '\0'));
+    const TRun run = RunCli({"info", path});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, QStringLiteral("error: cannot read /nonexistent/recording.mp3\n"));
+    EXPECT_EQ(run.err, QStringLiteral("error: %1: out of memory\n").arg(path));
 }
 
 TEST(CliInfo, UsageErrorsAreExitTwoWithOneLine) {

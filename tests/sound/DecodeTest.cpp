@@ -257,7 +257,8 @@ TEST_P(EveryFixture, OpensAndDecodesCleanly) {
     for (int32_t i = 1; i < p.FrameCount; ++i) ASSERT_GT(p.FrameOffsets[i], p.FrameOffsets[i - 1]);
     float covered = static_cast<float>(p.FrameCount) * p.FrameDuration;
     covered = covered * 11025.0f;
-    EXPECT_EQ(static_cast<int32_t>(samples.size()), static_cast<int32_t>(covered + 100.5f));
+    EXPECT_EQ(static_cast<int32_t>(samples.size()),
+              static_cast<int32_t>(static_cast<double>(covered) + 100.5));
     int nonZero = 0;
     for (int16_t v : samples) nonZero += v != 0;
     EXPECT_GT(nonZero, static_cast<int>(samples.size()) / 4) << "decoded audio missing";

@@ -101,6 +101,28 @@ TEST_F(DecoderTest, NonAudioBytesNeverDecode) {
     EXPECT_EQ(done, 0);
 }
 
+TEST_F(DecoderTest, TwoDecodersFedInTurnKeepApartStates) {
+    // One decoder per worker must be possible: a second one, fed other frames in between, leaves
+    // the first one's queue and memory alone.
+    QByteArray alone;
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_EQ(Decode(Frame(i), Length(i)), MP3_OK);
+        alone.append(reinterpret_cast<const char*>(out), done);
+    }
+    ASSERT_TRUE(InitMP3(&state));
+    TDecoderState other;
+    ASSERT_TRUE(InitMP3(&other));
+    unsigned char otherOut[16384];
+    QByteArray interleaved;
+    for (int i = 0; i < 12; ++i) {
+        int otherDone = 0;
+        ASSERT_EQ(decodeMP3(&other, Frame(40 - i), Length(40 - i), otherOut, 8192, &otherDone), MP3_OK);
+        ASSERT_EQ(Decode(Frame(i), Length(i)), MP3_OK);
+        interleaved.append(reinterpret_cast<const char*>(out), done);
+    }
+    EXPECT_TRUE(interleaved == alone);
+}
+
 TEST(Decoder, UninitialisedStateIsAnError) {
     TDecoderState state;
     unsigned char out[16384];

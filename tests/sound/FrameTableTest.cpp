@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <algorithm>
+#include <random>
 
 #include "SoundTestSupport.h"
 #include "TestSupport.h"
@@ -190,10 +192,90 @@ TEST(FrameTable, MissingFileAndTextFileGiveNoStream) {
     TPlayerFixture f;
     f.player().FileName = QStringLiteral("/nonexistent/recording.mp3");
     EXPECT_FALSE(f.player().Open());
+    EXPECT_TRUE(f.player().ReadFailed());
     EXPECT_EQ(f.player().FileData, nullptr);
     EXPECT_FALSE(f.OpenFile(Mp3Fixture("not-audio.mp3")));
+    EXPECT_FALSE(f.player().ReadFailed()) << "a file that was read but holds no stream";
     EXPECT_EQ(f.player().FileData, nullptr);
     EXPECT_EQ(f.player().FrameCount, 0);
+}
+
+struct TSearch {
+    bool found = false;
+    int32_t offset = 0;
+    std::vector<int32_t> fields;  // the header fields last written
+};
+
+std::vector<int32_t> Fields(const TMyPlayer0802& p) {
+    return {p.MpegVersion, p.Layer, p.Bitrate, p.SampleRate, p.Channels};
+}
+
+// The search for three headers in a row as a plain loop over every byte of the first r bytes.
+// Runs on a player whose file holds those bytes followed by a stream, so its bytes stay loaded.
+TSearch ReferenceSearch(TMyPlayer0802& p, int64_t r) {
+    // As a fresh player has them.
+    p.MpegVersion = p.Layer = p.Bitrate = p.SampleRate = p.Channels = 0;
+    int32_t padding = 0;
+    const auto header = [&](int64_t at) { return at + 4 <= r && p.IsFrameHeader(int32_t(at), padding); };
+    const auto successor = [&](int64_t start, float length) -> int64_t {
+        const double nominalEnd = double(start) + double(length);
+        for (int64_t e = int64_t(nominalEnd); double(e) < nominalEnd + 4.0; ++e)
+            if (header(e)) return e;
+        return -1;
+    };
+    TSearch result;
+    int64_t s = 0;
+    do {
+        while (s < r - 4 && !header(s)) ++s;
+        if (s < r - 4) {
+            const int64_t e = successor(s, p.FrameLength());
+            if (e >= 0 && successor(e, p.FrameLength()) >= 0) {
+                result.found = true;
+                result.offset = int32_t(s);
+                break;
+            }
+        }
+        ++s;
+    } while (s < r - 4000);
+    result.fields = Fields(p);
+    return result;
+}
+
+TEST(FrameTable, SyncSearchFindsWhatATestOfEveryByteFinds) {
+    std::mt19937 random(20240611);
+    // Byte kinds that make candidates: sync bytes, header bytes of every version and layer.
+    const QByteArray headerish("\xFF\xFF\xFF\xFB\xF3\xE3\xEB\xF9\x90\x64\x14\x28\xC0\x00", 14);
+    std::vector<QByteArray> inputs = {QByteArray(), QByteArray(3, '\xFF'), QByteArray(6000, '\xFF'),
+                                      QByteArray("\xFF\xF8\x14\xFF\xF8\x14\xFF\xF8\x14\x00", 10)};
+    for (int i = 0; i < 120; ++i) {
+        QByteArray bytes(int(random() % 9000), '\0');
+        for (char& b : bytes) b = i % 2 ? headerish[int(random() % headerish.size())] : char(random());
+        // A short stream at a random place, often near the ends where the bounds bite.
+        if (i % 3 == 0 && bytes.size() > 2000) {
+            const int at =
+                i % 4 == 0 ? bytes.size() - 4000 + int(random() % 9) - 4 : int(random() % bytes.size());
+            bytes.replace(std::max(at, 0), 3 * 417, FrameRun(Mpeg1Header, 417, 3));
+        }
+        inputs.push_back(bytes.left(9000));
+    }
+    const QByteArray stream = FrameRun(Mpeg1Header, 417, 12);
+    int found = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const QByteArray& bytes = inputs[i];
+        TPlayerFixture helper;
+        ASSERT_TRUE(helper.OpenBytes(bytes + stream));
+        const TSearch expected = ReferenceSearch(helper.player(), bytes.size());
+        TPlayerFixture f;
+        ASSERT_EQ(f.OpenBytes(bytes), expected.found) << "input " << i;
+        if (expected.found) {
+            ++found;
+            EXPECT_EQ(f.player().FirstFrameOffset, expected.offset) << "input " << i;
+        } else {
+            EXPECT_EQ(Fields(f.player()), expected.fields) << "input " << i;
+        }
+    }
+    EXPECT_GT(found, 20);
+    EXPECT_LT(found, int(inputs.size()) - 20);
 }
 
 TEST(FrameTable, ReleaseEmptiesThePlayer) {

@@ -4,10 +4,16 @@
 //   sound_play_probe tone <pcm-out>                     half a second of a rising tone
 //   sound_play_probe stop <pcm-out>                     the same tone, stopped after 0.1 s
 //   sound_play_probe mp3 <file> <sel-start> <sel-end> <pcm-out>   a segment of a recording
+//   sound_play_probe rate <hz>                          a quarter of a second at that rate
+//   sound_play_probe rapid                              presses around the ends of short sounds
+//   sound_play_probe stuck                              half a second, then waits for the end;
+//                                                       the test freezes the server meanwhile
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,11 +22,12 @@
 
 #include "SoundOutput.h"
 #include "TMyPlayer0802.h"
+#include "Timeline.h"
 
 namespace {
 
-std::vector<unsigned char> ToneImage() {
-    const int rate = 44100, channels = 2, frames = rate / 2;
+std::vector<unsigned char> ToneImage(int rate = 44100, int frames = 22050) {
+    const int channels = 2;
     const uint32_t pcm = uint32_t(frames * channels * 2);
     std::vector<unsigned char> image(44 + pcm);
     unsigned char* h = image.data();
@@ -37,7 +44,7 @@ std::vector<unsigned char> ToneImage() {
     std::memcpy(h + 36, "data", 4);
     qToLittleEndian<quint32>(pcm, h + 40);
     for (int i = 0; i < frames; ++i) {
-        const double t = double(i) / rate;
+        const double t = double(i) / 44100;
         const auto v = qint16(std::lround(12000.0 * std::sin(2 * M_PI * (300 * t + 800 * t * t))));
         qToLittleEndian<qint16>(v, h + 44 + 4 * i);
         qToLittleEndian<qint16>(v, h + 46 + 4 * i);
@@ -53,12 +60,54 @@ bool WritePcm(const QString& path, const unsigned char* image) {
            out.write(reinterpret_cast<const char*>(format.Data), format.DataSize) == qint64(format.DataSize);
 }
 
-// Runs the event loop, which feeds the device, until the sound has ended.
+// Runs the event loop, in which the device takes its bytes, until the sound has ended.
 void WaitForTheEnd() {
     QElapsedTimer waited;
     waited.start();
     while (SoundIsPlaying() && waited.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Presses as a user who keeps clicking Play: a press is pending at every turn of the event loop,
+// so one lands wherever the output runs the loop, also while a finished sound is torn down. Every
+// third sound is stopped from inside the output's first read of it, every seventh by a press that
+// stops and plays at once; the others end by themselves.
+int RapidPresses(QCoreApplication& app) {
+    // 40 ms of sound each.
+    const std::vector<unsigned char> image = ToneImage(44100, 1764);
+    int presses = 0, sounds = 0, stopsInRead = 0, restarts = 0;
+    FirstAudioBufferObserver = [&] {
+        if (sounds % 3 == 1) {
+            ++stopsInRead;
+            StopSound();
+        }
+    };
+    QElapsedTimer playing;
+    QTimer press;
+    press.setInterval(0);
+    QObject::connect(&press, &QTimer::timeout, &app, [&] {
+        ++presses;
+        // Every seventh sound is cut by a press that stops it and plays at once.
+        if (sounds % 7 == 3 && SoundIsPlaying() && playing.elapsed() >= 30) {
+            ++restarts;
+            StopSound();
+        }
+        if (PlayWaveMemory(image.data())) {
+            ++sounds;
+            playing.start();
+        }
+    });
+    press.start();
+    QElapsedTimer running;
+    running.start();
+    while (running.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    press.stop();
+    WaitForTheEnd();
+    FirstAudioBufferObserver = nullptr;
+    std::printf("sounds %d stopped-in-read %d restarts %d presses %d\n", sounds, stopsInRead, restarts,
+                presses);
+    std::puts(SoundIsPlaying() ? "still playing" : "ended");
+    return 0;
 }
 
 }  // namespace
@@ -100,6 +149,34 @@ int main(int argc, char** argv) {
         while (playing.elapsed() < 500) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return 0;
     }
+    if (args.size() == 3 && args[1] == "rate") {
+        const int rate = args[2].toInt();
+        const std::vector<unsigned char> image = ToneImage(rate, std::max(rate / 4, 1));
+        if (!PlayWaveMemory(image.data())) {
+            std::puts("refused");
+            return 0;
+        }
+        std::puts("played");
+        WaitForTheEnd();
+        std::puts(SoundIsPlaying() ? "still playing" : "ended");
+        return 0;
+    }
+    if (args.size() == 2 && args[1] == "rapid") return RapidPresses(app);
+    if (args.size() == 2 && args[1] == "stuck") {
+        const std::vector<unsigned char> image = ToneImage();
+        if (!PlayWaveMemory(image.data())) {
+            std::puts("refused");
+            return 0;
+        }
+        QElapsedTimer playing;
+        playing.start();
+        std::puts("played");
+        std::fflush(stdout);
+        WaitForTheEnd();
+        std::printf("%s after %lld ms\n", SoundIsPlaying() ? "still playing" : "ended",
+                    static_cast<long long>(playing.elapsed()));
+        return 0;
+    }
     if (args.size() == 6 && args[1] == "mp3") {
         auto player = std::make_unique<TMyPlayer0802>();
         player->FileName = args[2];
@@ -107,7 +184,7 @@ int main(int argc, char** argv) {
         int16_t* samples = nullptr;
         int32_t count = 0;
         player->Decode(&samples, nullptr, &count);
-        delete[] samples;
+        ReleaseSamples(samples);
         player->SetPlayBound(TMyPlayer0802::pbStart, args[3].toInt());
         player->SetPlayBound(TMyPlayer0802::pbEnd, args[4].toInt());
         player->PlaySegment();
@@ -123,7 +200,9 @@ int main(int argc, char** argv) {
         std::puts(SoundIsPlaying() ? "still playing" : "ended");
         return 0;
     }
-    std::fputs("usage: sound_play_probe tone <pcm-out> | mp3 <file> <sel-start> <sel-end> <pcm-out>\n",
-               stderr);
+    std::fputs(
+        "usage: sound_play_probe tone <pcm-out> | stop <pcm-out> | mp3 <file> <sel-start> <sel-end> <pcm-out>"
+        " | rate <hz> | rapid | stuck\n",
+        stderr);
     return 1;
 }

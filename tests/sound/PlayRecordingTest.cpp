@@ -9,6 +9,7 @@
 #include "FakeSoundOutput.h"
 #include "TMyPlayer0802.h"
 #include "TestSupport.h"
+#include "Timeline.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ class PlayRecordingTest : public ::testing::Test {
         int16_t* samples = nullptr;
         int32_t count = 0;
         player->Decode(&samples, nullptr, &count);
-        delete[] samples;
+        ReleaseSamples(samples);
     }
 
     void Press(int32_t selStart, int32_t selEnd) {

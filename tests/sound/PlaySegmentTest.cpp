@@ -81,8 +81,10 @@ TEST_F(PlaySegmentTest, BoundIsTheFrameOfThePositionInSinglePrecision) {
     EXPECT_EQ(player->SetPlayBound(TMyPlayer0802::pbEnd, 5760), 20);
     EXPECT_EQ(player->PlayTo, 20);
     EXPECT_EQ(player->PlayFrom, 38) << "the end bound must leave PlayFrom alone";
-    // 29664 positions are 102.99999 frames in 32-bit floats and 103.0000 in doubles.
-    EXPECT_EQ(player->SetPlayBound(TMyPlayer0802::pbEnd, 29664), 102);
+    // 1/11025 held as a float before the product would give 102.99999 frames; every step in
+    // double would give 195 for 56160.
+    EXPECT_EQ(player->SetPlayBound(TMyPlayer0802::pbEnd, 29664), 103);
+    EXPECT_EQ(player->SetPlayBound(TMyPlayer0802::pbEnd, 56160), 194);
     // Truncation goes toward zero for positions before the first frame.
     EXPECT_EQ(player->SetPlayBound(TMyPlayer0802::pbStart, -1000), -3);
 }

@@ -13,6 +13,7 @@ const char* const SinkName = "sorvelle_null";
 PulseServer::PulseServer() = default;
 
 PulseServer::~PulseServer() {
+    Thaw();
     Stop(recorder_.get(), SIGINT);
     Stop(keepAlive_.get(), SIGTERM);
     Stop(daemon_.get(), SIGTERM);
@@ -86,6 +87,14 @@ bool PulseServer::Start(QString& why) {
         return false;
     }
     return true;
+}
+
+void PulseServer::Freeze() {
+    if (daemon_ && daemon_->state() == QProcess::Running) ::kill(pid_t(daemon_->processId()), SIGSTOP);
+}
+
+void PulseServer::Thaw() {
+    if (daemon_ && daemon_->state() == QProcess::Running) ::kill(pid_t(daemon_->processId()), SIGCONT);
 }
 
 bool PulseServer::StartRecording(QString& why) {

@@ -27,6 +27,10 @@ class PulseServer {
     // An environment in which a client reaches only this daemon.
     QProcessEnvironment ClientEnvironment() const;
 
+    // Stops the daemon in its tracks (SIGSTOP), as a server that hangs; Thaw lets it go on.
+    void Freeze();
+    void Thaw();
+
     // Records the null sink's monitor into a file until StopRecording.
     bool StartRecording(QString& why);
     // Ends the recording and returns the raw s16le stereo samples taken.

@@ -163,6 +163,47 @@ TEST_F(SoundServerTest, SegmentOfARecordingIsHeardWhole) {
     ExpectHeard(recording, pcm);
 }
 
+TEST_F(SoundServerTest, PressesAroundTheEndsOfSoundsPlayOneAfterAnother) {
+    // Runs under the sanitizers: a press that lands while a finished sound is torn down, or a
+    // stop from inside the output's own read, must neither crash nor leave the output stuck.
+    const QString out = RunProbe({"rapid"});
+    std::printf("%s", qPrintable(out));
+    const QStringList words = out.split(' ');
+    ASSERT_GE(words.size(), 8) << out.toStdString();
+    // 40 ms sounds over 3 s, one after the other, each ended (heard out, stopped from inside its
+    // first read, or stopped by a press) before the next.
+    EXPECT_GT(words[1].toInt(), 6) << out.toStdString();
+    EXPECT_GT(words[3].toInt(), 1) << out.toStdString();
+    EXPECT_GT(words[5].toInt(), 0) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("ended\n")) << out.toStdString();
+}
+
+TEST_F(SoundServerTest, RatesOutsideThePlayableRangeAreRefused) {
+    EXPECT_EQ(RunProbe({"rate", "1"}).trimmed(), "refused");
+    EXPECT_EQ(RunProbe({"rate", "7999"}).trimmed(), "refused");
+    EXPECT_EQ(RunProbe({"rate", "8000"}), "played\nended\n");
+}
+
+TEST_F(SoundServerTest, SoundOfAServerThatHangsEndsAfterItsDuration) {
+    QProcess probe;
+    probe.setProcessEnvironment(server.ClientEnvironment());
+    probe.start(Probe(), {"stuck"});
+    ASSERT_TRUE(probe.waitForReadyRead(60000));
+    const QByteArray first = probe.readLine();
+    ASSERT_EQ(first, "played\n");
+    server.Freeze();
+    const bool finished = probe.waitForFinished(30000);
+    server.Thaw();
+    ASSERT_TRUE(finished) << "the probe did not end";
+    EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
+    const QString out = QString::fromLocal8Bit(probe.readAllStandardOutput());
+    ASSERT_TRUE(out.startsWith("ended after ")) << out.toStdString();
+    // Half a second of sound: ended by the watchdog a couple of seconds later, not hours.
+    const int ms = out.mid(12).split(' ').first().toInt();
+    EXPECT_GT(ms, 2000) << out.toStdString();
+    EXPECT_LT(ms, 10000) << out.toStdString();
+}
+
 TEST(SoundOutputWithoutServerTest, PlayRequestIsRefusedQuietly) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "Timeline.h"
 
 QByteArray FrameRun(const QByteArray& header, int length, int count) {
     QByteArray frame = header;
@@ -14,7 +15,7 @@ QByteArray FrameRun(const QByteArray& header, int length, int count) {
 
 TPlayerFixture::TPlayerFixture() : player_(std::make_unique<TMyPlayer0802>()) {}
 
-TPlayerFixture::~TPlayerFixture() { delete[] lastSamples; }
+TPlayerFixture::~TPlayerFixture() { ReleaseSamples(lastSamples); }
 
 bool TPlayerFixture::OpenBytes(const QByteArray& bytes) {
     const QString path = dir_.filePath("recording.mp3");
@@ -29,7 +30,7 @@ bool TPlayerFixture::OpenFile(const QString& path) {
 }
 
 std::vector<int16_t> TPlayerFixture::DecodeAll(TProgressSink* sink) {
-    delete[] lastSamples;
+    ReleaseSamples(lastSamples);
     lastSamples = nullptr;
     int32_t count = -1;
     player_->Decode(&lastSamples, sink, &count);
