@@ -67,13 +67,15 @@ TSplitName Split(QByteArray native) {
 }
 
 // Descriptors opened here stay open until the process ends: the paths handed out refer to them.
-int OpenPathDescriptor(const QByteArray& native, int flags) {
-    static std::map<QByteArray, int> opened;
-    const auto key = native + char(flags & O_DIRECTORY ? 'd' : 'f');
-    const auto found = opened.find(key);
-    if (found != opened.end()) return found->second;
-    const int fd = ::open(native.constData(), O_PATH | O_CLOEXEC | flags);
-    if (fd >= 0) opened.emplace(key, fd);
+// A file's descriptor is opened afresh each time, as a write may have put another file under its
+// name; a folder's is kept.
+int OpenPathDescriptor(const QByteArray& native, bool folder) {
+    static std::map<QByteArray, int> folders;
+    if (!folder) return ::open(native.constData(), O_PATH | O_CLOEXEC);
+    const auto found = folders.find(native);
+    if (found != folders.end()) return found->second;
+    const int fd = ::open(native.constData(), O_PATH | O_CLOEXEC | O_DIRECTORY);
+    if (fd >= 0) folders.emplace(native, fd);
     return fd;
 }
 
@@ -84,7 +86,7 @@ QString DescriptorPath(int fd) { return QStringLiteral("/proc/self/fd/%1").arg(f
 QString FolderPath(const QByteArray& folder, int* fd) {
     *fd = -1;
     if (Spellable(folder)) return QFile::decodeName(folder);
-    *fd = OpenPathDescriptor(folder, O_DIRECTORY);
+    *fd = OpenPathDescriptor(folder, true);
     return *fd < 0 ? QString() : DescriptorPath(*fd);
 }
 
@@ -140,7 +142,7 @@ QString AccessPath(const QString& name) {
     if (Spellable(native)) return name;
     const TSplitName split = Split(native);
     if (!Spellable(split.base)) {
-        const int fd = OpenPathDescriptor(native, 0);
+        const int fd = OpenPathDescriptor(native, false);
         return fd < 0 ? QString() : DescriptorPath(fd);
     }
     int folderFd = -1;
@@ -155,7 +157,7 @@ bool WriteNamedFile(const QString& name, const std::function<bool(const QString&
     if (folder.isEmpty() || split.base.isEmpty()) return false;
     if (Spellable(split.base)) return write(Join(folder, split.base));
 
-    if (folderFd < 0) folderFd = OpenPathDescriptor(split.folder, O_DIRECTORY);
+    if (folderFd < 0) folderFd = OpenPathDescriptor(split.folder, true);
     if (folderFd < 0) return false;
     QByteArray temporary;
     struct stat info {};
