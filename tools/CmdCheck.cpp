@@ -7,8 +7,6 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
-#include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +16,6 @@
 #include "EditorState.h"
 #include "JpegDecoder.h"
 #include "ProjectFiles.h"
-#include "TMyPlayer0802.h"
 
 namespace {
 
@@ -77,36 +74,35 @@ const char* EncodingName(TTextEncoding encoding) {
 // Timeline positions of the recording, 0 when there is none or it holds no stream; -1 when the
 // file exists but cannot be read.
 int32_t CheckRecording(const QString& name, TReport& report) {
-    if (!FileExists(name)) {
-        report.Note("recording: none (" + Printable(name) + ")");
-        return 0;
+    const TRecordingLength length = MeasureRecording(name);
+    switch (length.State) {
+        case TRecordingLength::TState::Missing:
+            report.Note("recording: none (" + Printable(name) + ")");
+            return 0;
+        case TRecordingLength::TState::Unreadable:
+            return -1;
+        case TRecordingLength::TState::NoStream:
+            report.Problem("recording " + Printable(name) + ": no MPEG audio stream found");
+            return 0;
+        case TRecordingLength::TState::TooLong:
+            report.Problem(Str("recording %s: %" PRId32 " frames of %.6g s each, %" PRId64
+                               " positions: too long for the timeline (the editor runs out of memory)",
+                               Printable(name).c_str(), length.FrameCount, double(length.FrameDuration),
+                               length.Positions));
+            return 0;
+        case TRecordingLength::TState::Measured:
+            break;
     }
-    // About 9 MiB of fixed buffers: too large for the stack.
-    auto player = std::make_unique<TMyPlayer0802>();
-    player->FileName = name;
-    if (!player->Open()) {
-        if (player->ReadFailed()) return -1;
-        report.Problem("recording " + Printable(name) + ": no MPEG audio stream found");
-        return 0;
-    }
-    // The editor's own measurement; a length no buffer can hold is what the editor cannot open.
-    const int64_t length = player->MeasureTimeline();
-    if (length > std::numeric_limits<int32_t>::max()) {
-        report.Problem(Str("recording %s: %" PRId32 " frames of %.6g s each, %" PRId64
-                           " positions: too long for the timeline (the editor runs out of memory)",
-                           Printable(name).c_str(), player->FrameCount, double(player->FrameDuration),
-                           length));
-        return 0;
-    }
-    const int32_t positions = static_cast<int32_t>(length);
+    const int32_t positions = static_cast<int32_t>(length.Positions);
     report.Note(Str("recording: %s: %" PRId32 " frames, %" PRId32 " positions (%.3f s)",
-                    Printable(name).c_str(), player->FrameCount, positions, PositionSeconds(positions)));
+                    Printable(name).c_str(), length.FrameCount, positions, PositionSeconds(positions)));
     return positions;
 }
 
 // The picture count of a readable archive, 0 when there is none; -1 when it cannot be read.
 int32_t CheckArchive(const QString& name, TReport& report) {
-    const TArchiveScan scan = ScanArchive(name);
+    const QString path = AccessPath(name);
+    const TArchiveScan scan = ScanArchive(path);
     if (scan.State == TArchiveScan::TState::Missing) {
         report.Note("picture archive: none (" + Printable(name) + ")");
         return 0;
@@ -142,7 +138,7 @@ int32_t CheckArchive(const QString& name, TReport& report) {
                                i, extent.Size, extent.Offset, scan.FileSize));
             continue;
         }
-        const QByteArray bytes = ReadArchivePicture(name, extent);
+        const QByteArray bytes = ReadArchivePicture(path, extent);
         if (bytes.size() != extent.Size) return -1;
         // The smallest DCT scale: every coded byte is still decoded, at a fraction of the cost.
         const TJpegResult decoded = DecodeJpeg(reinterpret_cast<const unsigned char*>(bytes.constData()),
@@ -160,11 +156,12 @@ int32_t CheckArchive(const QString& name, TReport& report) {
 
 // The segment table's layout; -1 when it exists but cannot be read.
 int CheckPosLayout(const QString& name, TReport& report) {
-    if (!FileExists(name)) {
+    const QString path = AccessPath(name);
+    if (!FileExists(path)) {
         report.Note("segment table: none (" + Printable(name) + ")");
         return 0;
     }
-    QFile file(name);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return -1;
     const QByteArray head = file.read(4);
     const int64_t size = file.size();
@@ -201,7 +198,7 @@ void CheckRecords(int lines, int32_t positions, int32_t pictures, TReport& repor
             if (rec.Start < 0 || rec.Finish < 0) {
                 report.Problem(Str("line %d: segment %" PRId32 "..%" PRId32 " reaches before 0", i, rec.Start,
                                    rec.Finish));
-            } else if (positions > 0 && (rec.Start > positions || rec.Finish > positions)) {
+            } else if (OutsideRecording(rec.Start, rec.Finish, positions)) {
                 report.Problem(Str("line %d: segment %" PRId32 "..%" PRId32
                                    " lies outside the recording (%" PRId32 " positions)",
                                    i, rec.Start, rec.Finish, positions));
@@ -251,7 +248,7 @@ int RunCheck(const TArgs& args) {
     }
 
     const QString txrName = CompanionName(textName, QStringLiteral("txr"));
-    if (FileExists(txrName)) {
+    if (FileExists(AccessPath(txrName))) {
         TProjectText second;
         if (!LoadProjectText(txrName, second, error)) return Fail("check", error, 2);
         report.Note(Str("second text: %s: %lld lines (%s)", Printable(txrName).c_str(),
@@ -279,7 +276,6 @@ int RunCheck(const TArgs& args) {
     } else {
         std::printf("%d problem%s found\n", report.Problems(), report.Problems() == 1 ? "" : "s");
     }
-    std::fflush(stdout);
     return report.Problems() == 0 ? 0 : 1;
 }
 

@@ -1,5 +1,6 @@
 // sorvelle-cli export FORMAT PROJECT.txt [-o FILE]: the bound lines of a project as subtitles,
 // labels or data, one entry per text line whose record has Flag 1.
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -27,11 +28,13 @@ void PrintExportHelp() {
         "%s\n\n"
         "Writes one entry for every line of PROJECT.txt whose record in PROJECT.pos has Flag 1, in\n"
         "line order, with the line's text and its segment in seconds (position / 11025). Lines from\n"
-        "500 on have no record and are never exported. The text comes out as UTF-8 whatever the\n"
-        "encoding of PROJECT.txt (UTF-8 or Windows-1251).\n\n"
+        "500 on have no record and are never exported. A line whose segment ends before it starts or\n"
+        "begins before 0 is left out with a warning that names it ('import audacity' refuses such a\n"
+        "label). The text comes out as UTF-8 whatever the encoding of PROJECT.txt (UTF-8 or\n"
+        "Windows-1251).\n\n"
         "FORMAT is one of:\n"
-        "  srt       SubRip subtitles; times to the millisecond, negative times written as 0;\n"
-        "            lines without visible text are left out (a cue cannot be empty)\n"
+        "  srt       SubRip subtitles; times to the millisecond; lines without visible text are\n"
+        "            left out (a cue cannot be empty)\n"
         "  vtt       WebVTT subtitles; as srt, with &, < and > written as character references\n"
         "  audacity  an Audacity label track: start, end and text separated by tabs, seconds with\n"
         "            six decimals (tabs inside the text become spaces); 'import audacity' reads it\n"
@@ -57,12 +60,20 @@ struct TEntry {
     std::vector<int> Pictures;
 };
 
-std::vector<TEntry> CollectEntries(const TProjectText& text, int32_t pictureCount) {
+// The entries in line order. A segment that ends before it starts or lies before 0 cannot be
+// written as a subtitle and is refused by import: its line goes to skipped instead.
+std::vector<TEntry> CollectEntries(const TProjectText& text,
+                                   int32_t pictureCount,
+                                   std::vector<int>& skipped) {
     std::vector<TEntry> entries;
     const int lines = std::min<int>(int(text.lines.size()), ItemTableSize);
     for (int i = 0; i < lines; ++i) {
         const TItemRec& rec = ItemTable[i];
         if (rec.Flag != 1) continue;
+        if (rec.Finish < rec.Start || rec.Start < 0) {
+            skipped.push_back(i);
+            continue;
+        }
         TEntry entry{i, rec.Flag, rec.Start, rec.Finish, text.lines[i], {}};
         const int picCount = std::clamp<int>(rec.PicCount, 0, 5);
         for (int k = 0; k < picCount; ++k) {
@@ -73,9 +84,9 @@ std::vector<TEntry> CollectEntries(const TProjectText& text, int32_t pictureCoun
     return entries;
 }
 
-// hh:mm:ss plus the milliseconds after separator; the subtitle formats cannot say a negative time.
+// hh:mm:ss plus the milliseconds after separator, for a position of 0 or more.
 QByteArray ClockTime(int32_t position, char separator) {
-    const int64_t ms = std::max<int64_t>(0, std::llround(double(position) * 1000.0 / PositionsPerSecond));
+    const int64_t ms = std::llround(double(position) * 1000.0 / PositionsPerSecond);
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 "%c%03" PRId64,
                   ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, separator, ms % 1000);
@@ -156,7 +167,8 @@ QByteArray Json(const std::vector<TEntry>& entries, const QString& project) {
         });
     }
     const QJsonObject root{
-        {QStringLiteral("project"), QFileInfo(project).fileName()},
+        // JSON holds text, not bytes: a name that is not UTF-8 shows U+FFFD for its odd bytes.
+        {QStringLiteral("project"), QFileInfo(QFile::decodeName(NativeFromName(project))).fileName()},
         {QStringLiteral("positions_per_second"), PositionsPerSecond},
         {QStringLiteral("entries"), list},
     };
@@ -165,32 +177,26 @@ QByteArray Json(const std::vector<TEntry>& entries, const QString& project) {
 
 // The project's own files: writing the export over one of them would destroy it.
 bool IsProjectFile(const QString& output, const QString& textName) {
-    const QString target = QFileInfo(output).absoluteFilePath();
-    const QString canonicalTarget = QFileInfo(output).canonicalFilePath();
     QStringList names{textName};
     for (const char* ext : {"txr", "mp3", "pos", "ims"})
         names << CompanionName(textName, QString::fromLatin1(ext));
     for (const QString& name : names) {
-        const QFileInfo info(name);
-        if (info.absoluteFilePath() == target) return true;
-        if (!canonicalTarget.isEmpty() && info.canonicalFilePath() == canonicalTarget) return true;
+        if (SameFile(name, output)) return true;
     }
     return false;
 }
 
-int WriteOutput(const QByteArray& bytes, const std::string& output) {
-    if (output.empty()) {
-        if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) ||
-            std::fflush(stdout) != 0) {
-            return Fail("export", "cannot write to stdout", 1);
-        }
+// Standard output is checked by main once the command has ended.
+int WriteOutput(const QByteArray& bytes, const QString& output) {
+    if (output.isEmpty()) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         return 0;
     }
-    QSaveFile file(PathFromArg(output));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return Fail("export", "cannot write " + output, 1);
-    }
-    return 0;
+    const bool written = WriteNamedFile(output, [&bytes](const QString& path) {
+        QSaveFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    });
+    return written ? 0 : Fail("export", "cannot write " + Printable(output), 1);
 }
 
 int RunExport(const TArgs& args) {
@@ -234,14 +240,24 @@ int RunExport(const TArgs& args) {
     if (!LoadProjectText(textName, text, error)) return Fail("export", error, 2);
     if (!LoadSegmentTable(CompanionName(textName, QStringLiteral("pos")), error))
         return Fail("export", error, 2);
-    if (haveOutput && IsProjectFile(PathFromArg(output), textName)) {
+    const QString outputName = haveOutput ? PathFromArg(output) : QString();
+    if (haveOutput && IsProjectFile(outputName, textName)) {
         return Fail("export", "refusing to write over the project's own file " + output, 2);
     }
+    if (haveOutput && KindOf(outputName) == TFileKind::Folder)
+        return Fail("export", "is a folder: " + output, 1);
 
-    const TArchiveScan archive = ScanArchive(CompanionName(textName, QStringLiteral("ims")));
+    const TArchiveScan archive = ScanArchive(AccessPath(CompanionName(textName, QStringLiteral("ims"))));
     const int32_t pictureCount =
         archive.State == TArchiveScan::TState::Read && archive.HeaderComplete ? archive.TableCount() : 0;
-    const std::vector<TEntry> entries = CollectEntries(text, pictureCount);
+    std::vector<int> skipped;
+    const std::vector<TEntry> entries = CollectEntries(text, pictureCount, skipped);
+    if (!skipped.empty()) {
+        std::fprintf(stderr,
+                     "sorvelle-cli export: warning: lines %s left out: their segments end before they start "
+                     "or begin before 0\n",
+                     RunList(skipped).c_str());
+    }
 
     QByteArray bytes;
     if (format == "srt")
@@ -254,7 +270,7 @@ int RunExport(const TArgs& args) {
         bytes = Csv(entries);
     else
         bytes = Json(entries, textName);
-    return WriteOutput(bytes, output);
+    return WriteOutput(bytes, outputName);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // Audacity label track, written to the project's segment table as the editor's Save writes it.
 #include <QFile>
 #include <QLocale>
+#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -24,11 +25,12 @@ void PrintImportHelp() {
         "times in seconds) and stores label i as the segment of line i of PROJECT.txt: Flag 1, Start\n"
         "and Finish the label's times in positions of 11025 per second, rounded to the nearest. The\n"
         "other records of PROJECT.pos (later lines, every line's pictures) keep what they hold, and\n"
-        "the file is written exactly as the editor's Save writes it. Spectral lines (starting with a\n"
-        "backslash) and empty lines are skipped; a comma is accepted as the decimal mark.\n\n"
+        "the file is written exactly as the editor's Save writes it. Lines may end in LF, CR LF or CR;\n"
+        "spectral lines (starting with a backslash) and empty lines are skipped; a comma is a decimal\n"
+        "mark (\"1,5\" and \"1,500\" are both 1.5 seconds).\n\n"
         "Nothing is written, and the command says why, when the track holds more than 500 labels,\n"
         "a label ends before it starts, a time is negative or beyond the timeline, or a line is not a\n"
-        "label.\n\n"
+        "label. Labels that reach past the end of PROJECT.mp3 are stored with a warning.\n\n"
         "options:\n"
         "  -h, --help   show this help\n\n"
         "Exit status: 0 when the segment table was written, 1 when the labels were refused or the\n"
@@ -41,12 +43,26 @@ struct TLabel {
     int32_t Finish = 0;
 };
 
+// A comma is a decimal mark, never a thousands separator: "1,500" is one and a half seconds.
 bool ParseSeconds(QString field, double& seconds) {
-    field = field.trimmed();
+    field = field.trimmed().replace(u',', u'.');
     bool ok = false;
     seconds = QLocale::c().toDouble(field, &ok);
-    if (!ok) seconds = QLocale::c().toDouble(QString(field).replace(u',', u'.'), &ok);
     return ok && std::isfinite(seconds);
+}
+
+// The rows of a label file; CR LF, a lone CR and a lone LF each end one.
+QList<QByteArray> SplitRows(const QByteArray& bytes) {
+    QList<QByteArray> rows;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+        rows.append(bytes.mid(start, i - start));
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    rows.append(bytes.mid(start));
+    return rows;
 }
 
 // The label's time as a position; false when it does not fit the 32-bit timeline.
@@ -59,10 +75,9 @@ bool ToPosition(double seconds, int32_t& position) {
 
 // Every label of the track, or false with the reason of the first line that is refused.
 bool ParseLabels(const QByteArray& bytes, std::vector<TLabel>& labels, std::string& error) {
-    const QList<QByteArray> rows = bytes.split('\n');
+    const QList<QByteArray> rows = SplitRows(bytes);
     for (qsizetype row = 0; row < rows.size(); ++row) {
-        QString line = QString::fromUtf8(rows[row]);
-        if (line.endsWith(u'\r')) line.chop(1);
+        const QString line = QString::fromUtf8(rows[row]);
         if (line.trimmed().isEmpty() || line.startsWith(u'\\')) continue;
         const std::string where = "line " + std::to_string(row + 1) + ": ";
         const QStringList fields = line.split(u'\t');
@@ -91,6 +106,24 @@ bool ParseLabels(const QByteArray& bytes, std::vector<TLabel>& labels, std::stri
     return true;
 }
 
+// Labels that reach past the end of the project's recording are stored, as the editor stores any
+// selection, and named, as check would name them.
+void WarnOutsideRecording(const std::vector<TLabel>& labels, const QString& mp3Name) {
+    const TRecordingLength length = MeasureRecording(mp3Name);
+    if (length.State != TRecordingLength::TState::Measured) return;
+    std::vector<int> outside;
+    for (size_t i = 0; i < labels.size(); ++i) {
+        if (OutsideRecording(labels[i].Start, labels[i].Finish, static_cast<int32_t>(length.Positions)))
+            outside.push_back(int(i));
+    }
+    if (outside.empty()) return;
+    std::fprintf(stderr,
+                 "sorvelle-cli import: warning: the segments of lines %s lie outside the recording %s "
+                 "(%" PRId32 " positions, %.3f s)\n",
+                 RunList(outside).c_str(), Printable(mp3Name).c_str(), length.Positions,
+                 PositionSeconds(length.Positions));
+}
+
 int RunImport(const TArgs& args) {
     std::vector<std::string> positional;
     for (const std::string& a : args) {
@@ -111,15 +144,15 @@ int RunImport(const TArgs& args) {
         return UsageError("import", "unexpected argument '" + positional[3] + "'", ImportUsage);
 
     const QString labelsName = PathFromArg(positional[1]);
-    if (!FileExists(labelsName)) return Fail("import", "no such file: " + positional[1], 2);
-    QFile labelsFile(labelsName);
+    std::string error;
+    if (!IsInputFile(labelsName, error)) return Fail("import", error, 2);
+    QFile labelsFile(AccessPath(labelsName));
     if (!labelsFile.open(QIODevice::ReadOnly)) return Fail("import", "cannot read " + positional[1], 2);
     const QByteArray labelBytes = labelsFile.readAll();
     if (labelsFile.error() != QFileDevice::NoError) return Fail("import", "cannot read " + positional[1], 2);
 
     const QString textName = PathFromArg(positional[2]);
     TProjectText text;
-    std::string error;
     if (!LoadProjectText(textName, text, error)) return Fail("import", error, 2);
 
     std::vector<TLabel> labels;
@@ -145,7 +178,8 @@ int RunImport(const TArgs& args) {
         rec.Start = labels[i].Start;
         rec.Finish = labels[i].Finish;
     }
-    if (!WritePosFile(posName)) return Fail("import", "cannot write " + Printable(posName), 1);
+    if (!WriteNamedFile(posName, WritePosFile))
+        return Fail("import", "cannot write " + Printable(posName), 1);
 
     std::printf("%zu labels set the segments of lines 0 to %zu in %s\n", labels.size(), labels.size() - 1,
                 Printable(posName).c_str());
@@ -155,6 +189,7 @@ int RunImport(const TArgs& args) {
                      positional[2].c_str(), static_cast<long long>(text.lines.size()),
                      static_cast<long long>(text.lines.size()));
     }
+    WarnOutsideRecording(labels, CompanionName(textName, QStringLiteral("mp3")));
     return 0;
 }
 

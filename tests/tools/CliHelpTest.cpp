@@ -78,3 +78,44 @@ TEST(CliHelpTest, MissingFilesGiveOneLineAndExitTwo) {
         EXPECT_TRUE(lines[0].contains(QStringLiteral("/nonexistent-sorvelle/"))) << lines[0].toStdString();
     }
 }
+
+TEST(CliHelpTest, VersionIsTheProjectsVersion) {
+    const TCliResult r = RunCli({QStringLiteral("--version")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, QByteArray("sorvelle-cli " SORVELLE_EXPECTED_VERSION "\n"));
+    EXPECT_TRUE(r.err.isEmpty());
+}
+
+class CliStdoutTest : public TTestProject {};
+
+TEST_F(CliStdoutTest, OutputThatCannotBeWrittenFailsWithAMessage) {
+    WriteText("a\r\nb\r\n");
+    WritePos({{0, 1, 0, 11025, {}}});
+    const QString labels = dir_.filePath(QStringLiteral("labels.txt"));
+    WriteAll(labels, "0\t1\tx\n");
+    const QString mp3 = FixturePath(QStringLiteral("mp3/mpeg1-l3-44100-stereo-cbr.mp3"));
+    const QStringList commands[] = {
+        {QStringLiteral("--help")},
+        {QStringLiteral("--version")},
+        {QStringLiteral("check"), QStringLiteral("--help")},
+        {QStringLiteral("check"), Text()},
+        {QStringLiteral("export"), QStringLiteral("json"), Text()},
+        {QStringLiteral("import"), QStringLiteral("audacity"), labels, Text()},
+        {QStringLiteral("info"), mp3},
+    };
+    for (const QStringList& args : commands) {
+        // Every one of them succeeds when its output arrives.
+        EXPECT_EQ(RunCli(args).exitCode, 0) << args.join(u' ').toStdString();
+        const TCliResult r = RunCli(args, QStringLiteral("/dev/full"));
+        EXPECT_EQ(r.exitCode, 1) << args.join(u' ').toStdString();
+        // The reason, when the last write is the one that fails.
+        const QStringList err = ErrLines(r);
+        ASSERT_FALSE(err.isEmpty()) << args.join(u' ').toStdString();
+        EXPECT_TRUE(
+            err.back() == QStringLiteral("sorvelle-cli: cannot write to standard output") ||
+            err.back() ==
+                QStringLiteral("sorvelle-cli: cannot write to standard output: No space left on device"))
+            << args.join(u' ').toStdString() << "\n"
+            << r.err.constData();
+    }
+}

@@ -9,9 +9,12 @@
 #include "EditorState.h"
 #include "ProjectFiles.h"
 
-TCliResult RunCli(const QStringList& args) {
+namespace {
+
+TCliResult Run(const QString& program, const QStringList& args, const QString& stdoutFile) {
     QProcess process;
-    process.start(QStringLiteral(SORVELLE_CLI), args);
+    if (!stdoutFile.isEmpty()) process.setStandardOutputFile(stdoutFile);
+    process.start(program, args);
     TCliResult result;
     if (!process.waitForStarted(30000)) {
         ADD_FAILURE() << "sorvelle-cli did not start";
@@ -29,6 +32,37 @@ TCliResult RunCli(const QStringList& args) {
     result.err = process.readAllStandardError();
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return result;
+}
+
+}  // namespace
+
+TCliResult RunCli(const QStringList& args, const QString& stdoutFile) {
+    return Run(QStringLiteral(SORVELLE_CLI), args, stdoutFile);
+}
+
+TCliResult RunCliBytes(const QList<QByteArray>& args) {
+    // The shell's printf turns \0ooo back into the byte; the "." keeps a trailing line break.
+    QStringList escaped;
+    for (const QByteArray& arg : args) {
+        QString e;
+        for (const char c : arg) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b == '\\')
+                e += QStringLiteral("\\\\");
+            else if (b >= 0x80 || b < 0x20)
+                e += QStringLiteral("\\0%1").arg(b, 3, 8, QLatin1Char('0'));
+            else
+                e += QLatin1Char(c);
+        }
+        escaped << e;
+    }
+    const QString script = QStringLiteral(
+        "cli=$1; shift; for a do v=$(printf '%b.' \"$a\"); set -- \"$@\" \"${v%.}\"; shift; done; "
+        "exec \"$cli\" \"$@\"");
+    return Run(QStringLiteral("/bin/sh"),
+               QStringList{QStringLiteral("-c"), script, QStringLiteral("sh"), QStringLiteral(SORVELLE_CLI)} +
+                   escaped,
+               {});
 }
 
 QStringList ErrLines(const TCliResult& result) {

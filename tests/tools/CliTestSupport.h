@@ -17,7 +17,10 @@ struct TCliResult {
     QByteArray err;
 };
 
-TCliResult RunCli(const QStringList& args);
+// With stdoutFile, standard output goes to that file instead of out.
+TCliResult RunCli(const QStringList& args, const QString& stdoutFile = {});
+// Arguments as bytes, for file names that are not UTF-8 (QProcess passes UTF-8 only).
+TCliResult RunCliBytes(const QList<QByteArray>& args);
 
 // stderr as its lines, without the trailing break.
 QStringList ErrLines(const TCliResult& result);

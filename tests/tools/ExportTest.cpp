@@ -116,19 +116,45 @@ TEST_F(ExportTest, WebVttIsReadByFfmpegWithTheSameTimingsAndTexts) {
         << back.toStdString();
 }
 
-TEST_F(ExportTest, SubtitlesLeaveOutEmptyLinesAndClampNegativeTimes) {
+TEST_F(ExportTest, SubtitlesLeaveOutLinesWithoutVisibleText) {
     WriteText("first\r\n   \r\nthird\r\n");
-    WritePos({{0, 1, -500, 11025, {}}, {1, 1, 11025, 22050, {}}, {2, 1, 22050, 33075, {}}});
+    WritePos({{0, 1, 0, 11025, {}}, {1, 1, 11025, 22050, {}}, {2, 1, 22050, 33075, {}}});
     const TCliResult srt = Export("srt");
     EXPECT_EQ(srt.out, QByteArray("1\n00:00:00,000 --> 00:00:01,000\nfirst\n\n"
                                   "2\n00:00:02,000 --> 00:00:03,000\nthird\n\n"));
     const TCliResult vtt = Export("vtt");
     EXPECT_EQ(vtt.out, QByteArray("WEBVTT\n\n00:00:00.000 --> 00:00:01.000\nfirst\n\n"
                                   "00:00:02.000 --> 00:00:03.000\nthird\n\n"));
-    // The data formats keep every bound line, as stored.
+    // The data formats keep every bound line.
     const TCliResult labels = Export("audacity");
     EXPECT_EQ(labels.out,
-              QByteArray("-0.045351\t1.000000\tfirst\n1.000000\t2.000000\t   \n2.000000\t3.000000\tthird\n"));
+              QByteArray("0.000000\t1.000000\tfirst\n1.000000\t2.000000\t   \n2.000000\t3.000000\tthird\n"));
+}
+
+TEST_F(ExportTest, SegmentsImportWouldRefuseAreLeftOutWithAWarning) {
+    WriteText("ok\r\nbackwards\r\nnegative start\r\nall negative\r\nok too\r\n");
+    WritePos({{0, 1, 0, 11025, {}},
+              {1, 1, 22050, 11025, {}},
+              {2, 1, -500, 11025, {}},
+              {3, 1, -10, -5, {}},
+              {4, 1, 33075, 33075, {}}});
+    for (const char* format : {"srt", "vtt", "audacity", "csv", "json"}) {
+        const TCliResult r = Export(format);
+        EXPECT_EQ(r.exitCode, 0) << format;
+        EXPECT_EQ(ErrLines(r), QStringList{QStringLiteral(
+                                   "sorvelle-cli export: warning: lines 1-3 left out: their segments end "
+                                   "before they start or begin before 0")})
+            << format;
+        EXPECT_FALSE(r.out.contains("negative")) << format;
+        EXPECT_FALSE(r.out.contains("backwards")) << format;
+        EXPECT_TRUE(r.out.contains("ok too")) << format;
+    }
+    // What export writes, import takes.
+    const QString labels = dir_.filePath(QStringLiteral("labels.txt"));
+    ASSERT_EQ(Export("audacity", {QStringLiteral("-o"), labels}).exitCode, 0);
+    const TCliResult imported =
+        RunCli({QStringLiteral("import"), QStringLiteral("audacity"), labels, Text()});
+    EXPECT_EQ(imported.exitCode, 0) << imported.err.constData();
 }
 
 TEST_F(ExportTest, JsonParsesAndCarriesLineFlagPositionsAndPicturesInRange) {

@@ -80,6 +80,42 @@ TEST_F(ImportTest, LabelsBecomeSegmentsOfLinesInOrderRoundedToNearest) {
     EXPECT_EQ(ReadAll(Pos()).size(), 12004);
 }
 
+TEST_F(ImportTest, EveryLineEndEndsALabelAndACommaIsADecimalMark) {
+    WriteText("a\r\nb\r\nc\r\nd\r\n");
+    // A lone CR, CR LF and LF; "1,500" is 1.5 seconds, not 1500.
+    const TCliResult r = Import("0\t1,500\ta\r1,5\t2\tb\r\n2.25\t3,75\tc\n\r4\t5\td");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.startsWith("4 labels")) << r.out.constData();
+    ReadBack();
+    const int32_t expected[4][2] = {{0, 16538}, {16538, 22050}, {24806, 41344}, {44100, 55125}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(ItemTable[i].Start, expected[i][0]) << i;
+        EXPECT_EQ(ItemTable[i].Finish, expected[i][1]) << i;
+    }
+    // Line numbers in messages count every kind of line end.
+    ExpectRefused("1\t2\tx\r\r3\t2\tbackwards\r", "line 3: the label ends");
+    ExpectRefused("1.000,5\t2\tx\n", "line 1: not a label");
+}
+
+TEST_F(ImportTest, LabelsPastTheRecordingAreStoredAndNamedAsCheckNamesThem) {
+    WriteText("a\r\nb\r\nc\r\nd\r\n");
+    CopyRecording(QStringLiteral("mpeg1-l3-44100-stereo-cbr.mp3"));  // 22564 positions
+    const TCliResult r = Import("0\t1\ta\n1\t2.5\tb\n3\t4\tc\n1\t2.0465\td\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(ErrLines(r),
+              QStringList{QStringLiteral("sorvelle-cli import: warning: the segments of lines "
+                                         "1-2 lie outside the recording ") +
+                          Path(QStringLiteral("mp3")) + QStringLiteral(" (22564 positions, 2.047 s)")});
+    ReadBack();
+    EXPECT_EQ(ItemTable[2].Start, 33075);
+    EXPECT_EQ(ItemTable[3].Finish, 22563);
+
+    const QString checked = QString::fromUtf8(RunCli({QStringLiteral("check"), Text()}).out);
+    EXPECT_TRUE(checked.contains(QStringLiteral("problem: line 1: segment 11025..27563 lies outside")));
+    EXPECT_TRUE(checked.contains(QStringLiteral("problem: line 2: segment 33075..44100 lies outside")));
+    EXPECT_FALSE(checked.contains(QStringLiteral("line 3:"))) << checked.toStdString();
+}
+
 TEST_F(ImportTest, AudacityLabelsRoundTripThroughImportAndExport) {
     WriteText("one\r\ntwo\r\nthree\r\nfour\r\nfive\r\n");
     // As Audacity writes them: six decimals, a point label, a spectral line after a label.
