@@ -77,6 +77,8 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
         Player.Decode(&EditorState.Samples, &sink, &EditorState.SampleCount);
     }
 
+    // A text-only project shows an empty view, not the previous project's waveform.
+    if (!EditorState.Samples) ClearWave();
     DrawWave();
     SoundView->update();
 

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     SorvelleApplication app(argc, argv);
-    RunHandler([] {
+    ShowExceptionsOf([] {
         TAddItemsForm form;
         form.show();
         SorvelleApplication::exec();

@@ -33,6 +33,9 @@ class TMemo : public QPlainTextEdit {
     void changeEvent(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // An empty clipboard (no owner, nothing copied yet) offers no data at all: nothing to paste.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
 
   private:
     void FitRows();

@@ -17,4 +17,12 @@ class TRichEdit : public QTextEdit {
 
   protected:
     void mousePressEvent(QMouseEvent* e) override;
+    // A quick second press arrives as a double click; it is a press all the same.
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    // An empty clipboard (no owner, nothing copied yet) offers no data at all: nothing to paste.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+  private:
+    void ReportPress(QMouseEvent* e);
 };

@@ -12,7 +12,7 @@
 #include "PosBytes.h"
 #include "ProjectBaseline.h"
 #include "SoundMain.h"
-#include "WindowTestSupport.h"
+#include "WindowTest.h"
 
 namespace {
 
