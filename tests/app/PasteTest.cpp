@@ -46,6 +46,16 @@ TEST_F(PasteTest, AnEmptyClipboardPastesNothingAndTextStillPastes) {
         PasteInto(editor);
     }
     EXPECT_EQ(Texts(), (QStringList{"one", "two", "three"}));
+    // What the X11 clipboard hands over when nobody owns it: no data at all, or data without text.
+    const QMimeData empty;
+    for (const QMimeData* source : {static_cast<const QMimeData*>(nullptr), &empty}) {
+        EXPECT_FALSE(form->Memo1->canInsertFromMimeData(source));
+        EXPECT_FALSE(form->RichEdit1->canInsertFromMimeData(source));
+        form->Memo1->insertFromMimeData(source);
+        form->Memo2->insertFromMimeData(source);
+        form->RichEdit1->insertFromMimeData(source);
+    }
+    EXPECT_EQ(Texts(), (QStringList{"one", "two", "three"}));
 
     clipboard->setText(QStringLiteral("+"));
     for (QWidget* editor : std::initializer_list<QWidget*>{form->Memo1, form->Memo2, form->RichEdit1}) {
