@@ -5,6 +5,8 @@
 #include <exception>
 #include <new>
 
+#include "HandlerInputGate.h"
+
 QString ExceptionText(const QString& message) {
     if (!message.isEmpty() && message.back() > QLatin1Char('.')) return message + QLatin1Char('.');
     return message;
@@ -20,9 +22,9 @@ void ShowException(const QString& message) {
     box.exec();
 }
 
-void RunHandler(const std::function<void()>& handler) {
+void ShowExceptionsOf(const std::function<void()>& work) {
     try {
-        handler();
+        work();
     } catch (const std::bad_alloc&) {
         ShowException(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
@@ -32,4 +34,22 @@ void RunHandler(const std::function<void()>& handler) {
         // its handler.
         ShowException(QStringLiteral("Unknown error"));
     }
+}
+
+namespace {
+bool handlerRunning = false;
+}  // namespace
+
+bool HandlerRunning() { return handlerRunning; }
+
+bool RunHandler(const std::function<void()>& handler) {
+    if (handlerRunning) return false;
+    handlerRunning = true;
+    struct TEnd {
+        ~TEnd() { handlerRunning = false; }
+    } end;
+    // The exception dialog is part of the handler: input stays dropped until it is closed.
+    THandlerInputGate gate;
+    ShowExceptionsOf(handler);
+    return true;
 }

@@ -9,6 +9,6 @@ SorvelleApplication::SorvelleApplication(int& argc, char** argv) : QApplication(
 
 bool SorvelleApplication::notify(QObject* receiver, QEvent* event) {
     bool result = false;
-    RunHandler([&] { result = QApplication::notify(receiver, event); });
+    ShowExceptionsOf([&] { result = QApplication::notify(receiver, event); });
     return result;
 }

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <utility>
 
 #include "ButtonGlyphs.h"
 #include "EditorState.h"
@@ -55,6 +56,7 @@ QFont TextFont(int pixels) {
 TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
     AddItemsForm = this;
     CreateComponents();
+    NameComponents();
     WireEvents();
 
     // A second window in one run (the tests make several) replaces the first one's scrollers.
@@ -62,10 +64,10 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
     delete EditorState.PosScroller;
     EditorState.ZoomScroller = new TForScroll(
         nullptr, SqzImg, IL.get(), 0, &EditorState.ViewSpan, &EditorState.ZoomFactor, 0, 0,
-        [](TForScroll*) { ViewChanged(); }, nullptr);
+        [](TForScroll*) { RunHandler(ViewChanged); }, nullptr);
     EditorState.PosScroller = new TForScroll(
         nullptr, PosImg, IL.get(), 2, &EditorState.ViewStart, &EditorState.ViewSpan, 1, 0,
-        [](TForScroll*) { ViewChanged(); }, nullptr);
+        [](TForScroll*) { RunHandler(ViewChanged); }, nullptr);
     for (int i = 0; i < EditorState.MaxItems; ++i) {
         ItemTable[i].Flag = 0;
         ItemTable[i].Start = 0;
@@ -173,9 +175,10 @@ void TAddItemsForm::CreateComponents() {
     SpeedButton5 = MakeSpeedButton(Panel4, QStringLiteral(">>"), 9, 130, 23, 22);
 
     // Text area.
-    ListBox1 = new QListWidget(Panel2);
+    ListBox1 = new TListBox(Panel2);
     ListBox1->setGeometry(1, 1, 241, 591);
     ListBox1->setFont(TextFont(12));
+    ListBox1->SetTabWidth(8);
     Dock(Panel2)->AddDocked(ListBox1, TAlign::Left);
     Splitter1 = new TSplitter(Panel2, ListBox1, TAlign::Left);
     Splitter1->setGeometry(242, 1, 3, 591);
@@ -210,6 +213,47 @@ void TAddItemsForm::CreateComponents() {
     SpeedButton3 = MakeSpeedButton(Panel6, QStringLiteral("-"), 8, 48, 23, 22);
 }
 
+void TAddItemsForm::NameComponents() {
+    setObjectName(QStringLiteral("AddItemsForm"));
+    const std::pair<QObject*, const char*> components[] = {
+        {Panel1, "Panel1"},
+        {Panel2, "Panel2"},
+        {ListBox1, "ListBox1"},
+        {Panel3, "Panel3"},
+        {Panel4, "Panel4"},
+        {ImsToLeft_SB, "ImsToLeft_SB"},
+        {ImsToRightSB, "ImsToRightSB"},
+        {SpeedButton1, "SpeedButton1"},
+        {ImsView, "ImsView"},
+        {Panel5, "Panel5"},
+        {SoundView, "SoundView"},
+        {SqzImg, "SqzImg"},
+        {PosImg, "PosImg"},
+        {BitBtn3, "BitBtn3"},
+        {SntImsView, "SntImsView"},
+        {Panel6, "Panel6"},
+        {SpeedButton2, "SpeedButton2"},
+        {SpeedButton3, "SpeedButton3"},
+        {SpeedButton4, "SpeedButton4"},
+        {SpeedButton5, "SpeedButton5"},
+        {Memo2, "Memo2"},
+        {Splitter1, "Splitter1"},
+        {Splitter2, "Splitter2"},
+        {Panel7, "Panel7"},
+        {SaveBtn, "SaveBtn"},
+        {OpenBtn, "OpenBtn"},
+        {SpeedButton6, "SpeedButton6"},
+        {Panel8, "Panel8"},
+        {RichEdit1, "RichEdit1"},
+        {SpeedButton7, "SpeedButton7"},
+        {BitBtn1, "BitBtn1"},
+        {Memo1, "Memo1"},
+        {CheckBox1, "CheckBox1"},
+        {ProgressBar1, "ProgressBar1"},
+    };
+    for (const auto& [component, name] : components) component->setObjectName(QLatin1String(name));
+}
+
 void TAddItemsForm::WireEvents() {
     auto click = [this](QAbstractButton* button, void (TAddItemsForm::*handler)(QObject*)) {
         connect(button, &QAbstractButton::clicked, this,
@@ -241,8 +285,9 @@ void TAddItemsForm::WireEvents() {
             RunHandler([&] { (this->*handler)(s, b, sh, x, y); });
         };
     };
+    // Painting only copies what the handlers drew, also while one of them runs (a repaint it asks for).
     auto paint = [this](void (TAddItemsForm::*handler)(QObject*)) {
-        return [this, handler](QObject* s) { RunHandler([&] { (this->*handler)(s); }); };
+        return [this, handler](QObject* s) { ShowExceptionsOf([&] { (this->*handler)(s); }); };
     };
     SoundView->OnPaint = paint(&TAddItemsForm::SoundViewPaint);
     SoundView->OnMouseUp = mouse(&TAddItemsForm::SoundViewMouseUp);
@@ -257,7 +302,11 @@ void TAddItemsForm::WireEvents() {
 
 bool TAddItemsForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Panel5 && event->type() == QEvent::Resize) {
-        RunHandler([&] { Panel5Resize(Panel5); });
+        // A resize while another handler runs is drawn when that one has ended.
+        if (!RunHandler([&] { Panel5Resize(Panel5); })) {
+            QMetaObject::invokeMethod(
+                this, [this] { RunHandler([&] { Panel5Resize(Panel5); }); }, Qt::QueuedConnection);
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -15,6 +15,7 @@
 #include "MouseTypes.h"
 #include "TImage.h"
 #include "TImageList.h"
+#include "TListBox.h"
 #include "TMemo.h"
 #include "TOpenDialog.h"
 #include "TPaintBox.h"
@@ -33,7 +34,7 @@ class TAddItemsForm : public QWidget {
     std::unique_ptr<TOpenDialog> OpenPictureDialog1;
     QFrame* Panel1;
     QFrame* Panel2;
-    QListWidget* ListBox1;
+    TListBox* ListBox1;
     QFrame* Panel3;
     QFrame* Panel4;
     QToolButton* ImsToLeft_SB;
@@ -105,6 +106,10 @@ class TAddItemsForm : public QWidget {
 
   private:
     void CreateComponents();
+    // Every component carries its layout name as its object name.
+    void NameComponents();
+    // Empties WaveBitmap to white at the size of SoundView.
+    void ClearWave();
     void WireEvents();
 };
 

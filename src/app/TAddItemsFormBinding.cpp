@@ -24,26 +24,26 @@ void FillList(QListWidget* list, const QStringList& rows) {
 }  // namespace
 
 void TAddItemsForm::BitBtn3Click(QObject*) {
-    const int c = CaretLine(Memo1);
-    if (!HasRecord(c)) {
-        ShowException(NoRecordMessage(c));
+    const int caretLine = CaretLine(Memo1);
+    if (!HasRecord(caretLine)) {
+        ShowException(NoRecordMessage(caretLine));
         return;
     }
-    ItemTable[c].Flag = 1;
-    ItemTable[c].Start = EditorState.SelStart;
-    ItemTable[c].Finish = EditorState.SelEnd;
+    ItemTable[caretLine].Flag = 1;
+    ItemTable[caretLine].Start = EditorState.SelStart;
+    ItemTable[caretLine].Finish = EditorState.SelEnd;
 }
 
 void TAddItemsForm::Memo1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, int, int Y) {
-    const int r = ClickedRow(Y);
-    const int v = ListRowCount(Memo1->height());
+    const int clickedRow = ClickedRow(Y);
+    const int rowCount = ListRowCount(Memo1->height());
     // The memo has already placed the caret, extending its selection when Shift is held.
-    const int c = CaretLine(Memo1);
-    const int t = c - r;
+    const int caretLine = CaretLine(Memo1);
+    const int firstLine = caretLine - clickedRow;
     if (Button == mbLeft) {
         if (Shift & ssShift) {
-            if (HasRecord(c)) {
-                const TItemRec& rec = ItemTable[c];
+            if (HasRecord(caretLine)) {
+                const TItemRec& rec = ItemTable[caretLine];
                 EditorState.SelStart = rec.Start;
                 EditorState.SelEnd = rec.Finish;
                 EditorState.MarkA = EditorState.SelStart;
@@ -53,16 +53,16 @@ void TAddItemsForm::Memo1MouseUp(QObject*, TMouseButton Button, TShiftState Shif
                 SoundView->repaint();
             }
         } else if (Shift & ssAlt) {
-            if (HasRecord(c)) {
+            if (HasRecord(caretLine)) {
                 // The pictures stay with the line; only the segment goes.
-                ItemTable[c].Flag = 0;
-                ItemTable[c].Start = 0;
-                ItemTable[c].Finish = 0;
+                ItemTable[caretLine].Flag = 0;
+                ItemTable[caretLine].Start = 0;
+                ItemTable[caretLine].Finish = 0;
             } else {
-                ShowException(NoRecordMessage(c));
+                ShowException(NoRecordMessage(caretLine));
             }
         }
-        FillList(ListBox1, ListRows(t, r, v, *Memo1->document()));
+        FillList(ListBox1, ListRows(firstLine, clickedRow, rowCount, *Memo1->document()));
     }
     SntImsView->update();
 }
@@ -70,11 +70,11 @@ void TAddItemsForm::Memo1MouseUp(QObject*, TMouseButton Button, TShiftState Shif
 void TAddItemsForm::Memo2MouseUp(QObject*, TMouseButton Button, TShiftState, int, int) {
     if (Button != mbLeft) return;
     RichEdit1->clear();
-    const int c = CaretLine(Memo2);
-    const int n = CountedLines(*Memo2->document());
+    const int caretLine = CaretLine(Memo2);
+    const int lineCount = CountedLines(*Memo2->document());
     QTextCursor cursor(RichEdit1->document());
     bool first = true;
-    for (const TContextLine& line : ContextLines(c, n)) {
+    for (const TContextLine& line : ContextLines(caretLine, lineCount)) {
         QTextCharFormat format;
         format.setForeground(line.Current ? QColor(255, 0, 0) : QColor(0, 0, 0));
         // The block keeps the colour too, so an empty current line is red where one types.
@@ -96,9 +96,9 @@ void TAddItemsForm::RichEdit1MouseDown(QObject*, TMouseButton, TShiftState Shift
     if (!(Shift & ssRight)) return;
     const QTextCursor selection = RichEdit1->textCursor();
     if (!selection.hasSelection()) return;
-    const QString s = selection.selection().toPlainText();
-    if (s.isEmpty()) return;
-    QApplication::clipboard()->setText(s, QClipboard::Clipboard);
+    const QString selected = selection.selection().toPlainText();
+    if (selected.isEmpty()) return;
+    QApplication::clipboard()->setText(selected, QClipboard::Clipboard);
     SendCopyChord(KeyboardInput());
 }
 

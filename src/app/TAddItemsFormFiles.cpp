@@ -89,6 +89,8 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
         }
     }
 
+    // A text-only project shows an empty view, not the previous project's waveform.
+    if (!EditorState.Samples) ClearWave();
     DrawWave();
     SoundView->update();
 

@@ -16,27 +16,26 @@ TItemRec* CaretRecord(const TMemo* memo) {
     return &ItemTable[line];
 }
 
-QColor BoxBackground(const TPaintBox* box) { return box->palette().color(box->backgroundRole()); }
-
 }  // namespace
 
 void TAddItemsForm::ImsViewPaint(QObject*) {
     QPainter* canvas = ImsView->Canvas();
     if (canvas == nullptr) return;
-    PaintArchiveStrip(*canvas, ImsView->size(), BoxBackground(ImsView), EditorState.StripStart,
+    PaintArchiveStrip(*canvas, ImsView->size(), ImsView->Color, EditorState.StripStart,
                       EditorState.PictureCount, EditorState.ChosenPicture, PictureTable);
 }
 
 void TAddItemsForm::ImsViewMouseUp(QObject*, TMouseButton, TShiftState, int X, int) {
-    const int64_t n = StripPictureAt(X, ImsView->height(), EditorState.StripStart);
-    if (n >= 0 && n < EditorState.PictureCount) EditorState.ChosenPicture = static_cast<int32_t>(n);
+    const int64_t picture = StripPictureAt(X, ImsView->height(), EditorState.StripStart);
+    if (picture >= 0 && picture < EditorState.PictureCount)
+        EditorState.ChosenPicture = static_cast<int32_t>(picture);
     ImsView->update();
 }
 
 void TAddItemsForm::SntImsViewPaint(QObject*) {
     QPainter* canvas = SntImsView->Canvas();
     if (canvas == nullptr) return;
-    PaintLineStrip(*canvas, SntImsView->size(), BoxBackground(SntImsView), CaretRecord(Memo1), PictureTable);
+    PaintLineStrip(*canvas, SntImsView->size(), SntImsView->Color, CaretRecord(Memo1), PictureTable);
 }
 
 void TAddItemsForm::SpeedButton1Click(QObject*) {
@@ -52,10 +51,10 @@ void TAddItemsForm::SpeedButton2Click(QObject*) {
     TItemRec* record = CaretRecord(Memo1);
     if (record == nullptr) return;
     // A count below 0 (from a foreign segment table) attaches at the first place.
-    const int n = std::max<int>(record->PicCount, 0);
-    if (n >= 5) return;
-    record->Pics[n] = static_cast<int16_t>(EditorState.ChosenPicture);
-    record->PicCount = static_cast<int16_t>(n + 1);
+    const int attached = std::max<int>(record->PicCount, 0);
+    if (attached >= 5) return;
+    record->Pics[attached] = static_cast<int16_t>(EditorState.ChosenPicture);
+    record->PicCount = static_cast<int16_t>(attached + 1);
     SntImsView->update();
 }
 

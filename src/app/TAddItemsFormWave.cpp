@@ -25,6 +25,13 @@ void TAddItemsForm::DrawWave() {
     RenderWave(*bitmap, EditorState.Samples, EditorState.SampleCount, view);
 }
 
+void TAddItemsForm::ClearWave() {
+    QImage* bitmap = EditorState.WaveBitmap;
+    if (!bitmap) return;
+    *bitmap = QImage(SoundView->width(), SoundView->height(), QImage::Format_RGB32);
+    bitmap->fill(Qt::white);
+}
+
 void TAddItemsForm::SoundViewPaint(QObject*) {
     QPainter* canvas = SoundView->Canvas();
     if (!canvas || !EditorState.WaveBitmap || EditorState.WaveBitmap->isNull()) return;
@@ -52,11 +59,8 @@ void TAddItemsForm::Panel5Resize(QObject*) {
 void TAddItemsForm::CheckBox1Click(QObject*) { ViewChanged(); }
 
 void ViewChanged() {
-    // The drag handles call this straight from their mouse events, outside any handler guard.
-    RunHandler([] {
-        ClampView(EditorState.ViewStart, EditorState.ViewSpan);
-        if (!AddItemsForm) return;
-        AddItemsForm->DrawWave();
-        AddItemsForm->SoundView->repaint();
-    });
+    ClampView(EditorState.ViewStart, EditorState.ViewSpan);
+    if (!AddItemsForm) return;
+    AddItemsForm->DrawWave();
+    AddItemsForm->SoundView->repaint();
 }

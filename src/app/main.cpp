@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     SorvelleApplication app(qtArgc, qtArgv);
-    RunHandler([&line] {
+    ShowExceptionsOf([&line] {
         TAddItemsForm form;
         form.show();
         // Once the window is up, so that the progress of decoding shows in it.

@@ -63,9 +63,11 @@ QStringList ListRows(int firstLine, int clickedRow, int rowCount, const QTextDoc
 }
 
 float LeadInViewStart(int32_t start, int32_t finish) {
-    const int64_t lead = (int64_t(finish) - int64_t(start)) / 3;
-    const float viewStart = float(int64_t(start) - lead);
-    return viewStart >= 0.0f ? viewStart : 0.0f;
+    // Unsigned arithmetic wraps without undefined behaviour; the conversions back are modular.
+    const auto length = static_cast<int32_t>(static_cast<uint32_t>(finish) - static_cast<uint32_t>(start));
+    const int32_t lead = length / 3;
+    const auto viewStart = static_cast<int32_t>(static_cast<uint32_t>(start) - static_cast<uint32_t>(lead));
+    return viewStart >= 0 ? float(viewStart) : 0.0f;
 }
 
 std::vector<TContextLine> ContextLines(int caret, int lines) {

@@ -50,9 +50,8 @@ QString ListRow(int line, const TItemRec* rec, bool clicked, const QString& line
 // star, and no row when it lies outside 0 .. rowCount - 1.
 QStringList ListRows(int firstLine, int clickedRow, int rowCount, const QTextDocument& text);
 
-// Where the waveform view starts for a segment: one third of its length before start, never
-// below 0. The difference is taken in 64 bits, so records loaded with extreme values cannot
-// overflow; for every segment whose length fits 32 bits this is the 32-bit result.
+// Where the waveform view starts for a segment: start - (finish - start) / 3 in 32-bit integers,
+// never below 0. Records loaded with extreme values wrap around as 32-bit arithmetic does.
 float LeadInViewStart(int32_t start, int32_t finish);
 
 // The lines of Memo1 shown around caret line `caret` of a text with `lines` counted lines, in

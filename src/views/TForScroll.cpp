@@ -91,7 +91,8 @@ void TForScroll::MouseUp(QObject*, TMouseButton, TShiftState, int, int) {
 void TForScroll::DrawGlyph() {
     QImage picture(Images ? Images->Width : Image->width(), Images ? Images->Height : Image->height(),
                    QImage::Format_ARGB32);
-    picture.fill(Qt::white);
+    // The handle is a transparent image: the panel shows around the round glyph.
+    picture.fill(Qt::transparent);
     if (Images) {
         QPainter p(&picture);
         Images->Draw(p, 0, 0, Pressed ? GlyphIndex + 1 : GlyphIndex);

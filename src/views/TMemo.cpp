@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -65,6 +66,14 @@ void TMemo::mouseReleaseEvent(QMouseEvent* e) {
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(e->globalPosition().toPoint());
     }
+}
+
+bool TMemo::canInsertFromMimeData(const QMimeData* source) const {
+    return source != nullptr && source->hasText();
+}
+
+void TMemo::insertFromMimeData(const QMimeData* source) {
+    if (canInsertFromMimeData(source)) QPlainTextEdit::insertFromMimeData(source);
 }
 
 int CaretLine(const QPlainTextEdit* memo) {

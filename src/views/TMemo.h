@@ -29,6 +29,11 @@ class TMemo : public QPlainTextEdit {
     QPoint ClientFromViewport(QPoint p) const;
     QPoint ViewportFromClient(QPoint p) const;
 
+    // What a paste hands over. A clipboard without owner (a fresh login, or after the program that
+    // copied has quit) offers no data at all, or none as text: nothing is pasted then.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
   protected:
     void changeEvent(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;

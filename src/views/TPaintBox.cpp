@@ -2,14 +2,8 @@
 
 #include <QPaintEvent>
 
-TPaintBox::TPaintBox(QWidget* parent, const QColor& color) : QWidget(parent) {
-    if (color.isValid()) {
-        QPalette p = palette();
-        p.setColor(QPalette::Window, color);
-        setPalette(p);
-        setAutoFillBackground(true);
-    }
-}
+TPaintBox::TPaintBox(QWidget* parent, const QColor& color)
+    : QWidget(parent), Color(color.isValid() ? color : palette().color(QPalette::Window)) {}
 
 void TPaintBox::paintEvent(QPaintEvent* e) {
     (void)e;

@@ -1,6 +1,7 @@
 #pragma once
 // A paint box: a plain area that paints through its OnPaint handler, which draws on Canvas(),
-// and reports mouse presses and releases.
+// and reports mouse presses and releases. It fills nothing itself: where the handler draws
+// nothing, its parent's background shows. Color is the colour of its canvas (text backgrounds).
 
 #include <QPainter>
 #include <QWidget>
@@ -14,6 +15,9 @@ class TPaintBox : public QWidget {
     using TMouseHandler = std::function<void(QObject*, TMouseButton, TShiftState, int, int)>;
 
     explicit TPaintBox(QWidget* parent, const QColor& color = QColor());
+
+    // The parent's background colour when none was given.
+    QColor Color;
 
     // Valid only while OnPaint runs.
     QPainter* Canvas() const { return canvas_; }

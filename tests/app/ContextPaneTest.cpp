@@ -1,14 +1,14 @@
 #include <QClipboard>
 #include <QTextBlock>
 
-#include "BindingWindowTest.h"
+#include "WindowTest.h"
 
 namespace {
 
-class ContextPaneTest : public BindingWindowTest {
+class ContextPaneTest : public WindowTest {
   protected:
     void SetUp() override {
-        BindingWindowTest::SetUp();
+        WindowTest::SetUp();
         ShowAllPanes();
     }
     // Lines of RichEdit1, the red ones marked with a leading "!".
@@ -97,6 +97,16 @@ TEST_F(ContextPaneTest, RightPressCopiesSelectionThenTypesTheChord) {
     };
     EXPECT_EQ(keys.Sent, expected);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(ContextPaneTest, AQuickSecondRightPressCopiesAndTypesAgain) {
+    form->RichEdit1->setPlainText(QStringLiteral("first line"));
+    SelectInPane(0, 5);
+    PressPane(Qt::RightButton);
+    // The second press of a double click reaches the editor as a double-click event only.
+    QTest::mouseDClick(form->RichEdit1->viewport(), Qt::RightButton, {}, QPoint(20, 10));
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("first"));
+    EXPECT_EQ(keys.Sent.size(), 12u);
 }
 
 TEST_F(ContextPaneTest, RightPressWithoutSelectionChangesNothing) {

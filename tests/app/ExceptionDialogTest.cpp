@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "FileError.h"
-#include "WindowTestSupport.h"
+#include "WindowTest.h"
 
 TEST(ExceptionText, AppendsAFullStopAfterCharactersThatSortAfterIt) {
     EXPECT_EQ(ExceptionText(QStringLiteral("Cannot open file a.txt")),

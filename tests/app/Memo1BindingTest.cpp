@@ -3,7 +3,7 @@
 #include <QTextBlock>
 #include <cstring>
 
-#include "BindingWindowTest.h"
+#include "WindowTest.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ void SetRecord(int line, int flag, int start, int finish, int pics = 0) {
     ItemTable[line].PicCount = int16_t(pics);
 }
 
-class Memo1BindingTest : public BindingWindowTest {};
+class Memo1BindingTest : public WindowTest {};
 
 TEST_F(Memo1BindingTest, ListShowsTheVisibleLinesRecords) {
     ShowAllPanes();

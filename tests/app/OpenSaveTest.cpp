@@ -13,7 +13,7 @@
 #include "ProjectBaseline.h"
 #include "SoundMain.h"
 #include "Timeline.h"
-#include "WindowTestSupport.h"
+#include "WindowTest.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "BindingWindowTest.h"
+#include "WindowTest.h"
 
 namespace {
 
-class PaneToggleTest : public BindingWindowTest {
+class PaneToggleTest : public WindowTest {
   protected:
     QList<QRect> Layout() const {
         QList<QRect> out;

@@ -11,10 +11,8 @@
 #include <memory>
 
 #include "EditorState.h"
-#include "ExceptionDialog.h"
 #include "PictureArchive.h"
-#include "TAddItemsForm.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 
 namespace {
 
@@ -30,14 +28,10 @@ class PaintCounter : public QObject {
     }
 };
 
-class PictureStripsWindowTest : public FreshStateTest {
+class PictureStripsWindowTest : public WindowTest {
   protected:
     void SetUp() override {
-        FreshStateTest::SetUp();
-        ASSERT_TRUE(dir.isValid());
-        ExceptionDialogOverride = [this](const QString& message) { messages << message; };
-        form = std::make_unique<TAddItemsForm>();
-        form->show();
+        WindowTest::SetUp();
         form->Panel3->show();
         form->Panel1->show();
         form->ImsView->installEventFilter(&imsPaints);
@@ -47,39 +41,11 @@ class PictureStripsWindowTest : public FreshStateTest {
         ASSERT_EQ(form->SntImsView->height(), 146);
     }
 
-    void TearDown() override {
-        form.reset();
-        ExceptionDialogOverride = nullptr;
-        TOpenDialog::ExecuteOverride = nullptr;
-        FreshStateTest::TearDown();
-    }
-
-    // Clicks a button like the user and lets the repaints it asked for happen.
-    void Click(QAbstractButton* button) {
-        QTest::mouseClick(button, Qt::LeftButton);
-        QApplication::processEvents();
-    }
-
     int PaintsAfter(QAbstractButton* button) {
         QApplication::processEvents();
         imsPaints.paints = 0;
         Click(button);
         return imsPaints.paints;
-    }
-
-    void PutCaretOnLine(int line) {
-        QTextCursor cursor(form->Memo1->document()->findBlockByNumber(line));
-        form->Memo1->setTextCursor(cursor);
-    }
-
-    // Chooses the file the dialog of the archive "+" returns, or cancels with an empty name.
-    void DialogAnswers(const QString& file) {
-        TOpenDialog::ExecuteOverride = [this, file](TOpenDialog& dialog) {
-            filterSeen = dialog.Filter;
-            if (file.isEmpty()) return false;
-            dialog.FileName = file;
-            return true;
-        };
     }
 
     void OpenProjectArchive() {
@@ -88,11 +54,7 @@ class PictureStripsWindowTest : public FreshStateTest {
         LoadPictures();
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<TAddItemsForm> form;
     PaintCounter imsPaints;
-    QStringList messages;
-    QString filterSeen;
 };
 
 QColor Colour(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
@@ -230,7 +192,7 @@ TEST_F(PictureStripsWindowTest, ArchivePlusAddsAJpegAndKeepsTheJpegFilter) {
     DialogAnswers(FixturePath("jpeg/red.jpg"));
     Click(form->SpeedButton1);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(' ').toStdString();
-    EXPECT_EQ(filterSeen, QStringLiteral("*.jpg,*.jpeg|*.jpg;*.jpeg"));
+    EXPECT_EQ(filtersSeen.last(), QStringLiteral("*.jpg,*.jpeg|*.jpg;*.jpeg"));
     EXPECT_EQ(TOpenDialog::QtFilter(form->OD2->Filter), QStringLiteral("*.jpg,*.jpeg (*.jpg *.jpeg)"));
     EXPECT_EQ(EditorState.PictureCount, 1);
     const QByteArray archive = ReadAll(EditorState.ArchiveName);
@@ -241,8 +203,13 @@ TEST_F(PictureStripsWindowTest, ArchivePlusAddsAJpegAndKeepsTheJpegFilter) {
     const QColor decoded = Colour(strip, 100, 100);  // JPEG red: within a step or two of 255, 0, 0
     EXPECT_GT(decoded.red(), 245);
     EXPECT_LT(decoded.green() + decoded.blue(), 10);
-    EXPECT_EQ(Colour(strip, 300, 100), QColor(0, 255, 255));
     EXPECT_EQ(Colour(strip, 100, 1), QColor(Qt::red));  // the frame of the chosen picture 0
+    // Only the label is on the box's aqua; the room right of the last cell shows the panel.
+    const QColor panel = form->Panel3->palette().color(QPalette::Window);
+    ASSERT_NE(panel, QColor(0, 255, 255));
+    EXPECT_EQ(Colour(strip, 3, 3), QColor(0, 255, 255));
+    EXPECT_EQ(Colour(strip, 300, 100), panel);
+    EXPECT_EQ(Colour(strip, 816, 100), panel);
 }
 
 TEST_F(PictureStripsWindowTest, ArchivePlusCancelledAddsNothing) {

@@ -8,31 +8,22 @@
 #include "../sound/FakeSoundOutput.h"
 #include "EditorState.h"
 #include "SoundMain.h"
-#include "TAddItemsForm.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 
 namespace {
 
-class PlayButtonTest : public FreshStateTest {
+class PlayButtonTest : public WindowTest {
   protected:
     void SetUp() override {
-        FreshStateTest::SetUp();
-        form = std::make_unique<TAddItemsForm>();
-        Player.Release();
+        WindowTest::SetUp();
+        // The reset of the world has cleared the hook the member set.
+        SoundOutputOverride = &output;
         Player.FileName = FixturePath("playback/tone-44100-stereo-128k.mp3");
         ASSERT_TRUE(Player.Open());
         Player.Decode(&EditorState.Samples, nullptr, &EditorState.SampleCount);
     }
-    void TearDown() override {
-        form.reset();
-        Player.Release();
-        Player.FileName.clear();
-        FreshStateTest::TearDown();
-    }
-
     uint32_t HeaderField(int at) const { return qFromLittleEndian<quint32>(output.header.constData() + at); }
 
-    std::unique_ptr<TAddItemsForm> form;
     FakeSoundOutput output;
 };
 

@@ -6,7 +6,7 @@
 
 #include "EditorState.h"
 #include "ProjectBaseline.h"
-#include "WindowTestSupport.h"
+#include "WindowTest.h"
 
 namespace {
 

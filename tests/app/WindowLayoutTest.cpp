@@ -4,11 +4,12 @@
 
 #include <QFile>
 #include <cerrno>
+#include <utility>
 
 #include "EditorState.h"
 #include "ProjectBaseline.h"
 #include "SoundMain.h"
-#include "WindowTestSupport.h"
+#include "WindowTest.h"
 
 using WindowLayoutTest = WindowTest;
 
@@ -58,6 +59,69 @@ TEST_F(WindowLayoutTest, ControlsSitAtTheirPlaces) {
     EXPECT_EQ(form->SpeedButton5->geometry(), Rect(9, 130, 23, 22));
     EXPECT_EQ(form->SpeedButton2->geometry(), Rect(8, 16, 23, 22));
     EXPECT_EQ(form->SpeedButton3->geometry(), Rect(8, 48, 23, 22));
+}
+
+TEST_F(WindowLayoutTest, EveryComponentCarriesItsLayoutName) {
+    const std::pair<QObject*, const char*> components[] = {
+        {form.get(), "AddItemsForm"},
+        {form->Panel1, "Panel1"},
+        {form->Panel2, "Panel2"},
+        {form->ListBox1, "ListBox1"},
+        {form->Panel3, "Panel3"},
+        {form->Panel4, "Panel4"},
+        {form->ImsToLeft_SB, "ImsToLeft_SB"},
+        {form->ImsToRightSB, "ImsToRightSB"},
+        {form->SpeedButton1, "SpeedButton1"},
+        {form->ImsView, "ImsView"},
+        {form->Panel5, "Panel5"},
+        {form->SoundView, "SoundView"},
+        {form->SqzImg, "SqzImg"},
+        {form->PosImg, "PosImg"},
+        {form->BitBtn3, "BitBtn3"},
+        {form->SntImsView, "SntImsView"},
+        {form->Panel6, "Panel6"},
+        {form->SpeedButton2, "SpeedButton2"},
+        {form->SpeedButton3, "SpeedButton3"},
+        {form->SpeedButton4, "SpeedButton4"},
+        {form->SpeedButton5, "SpeedButton5"},
+        {form->Memo2, "Memo2"},
+        {form->Splitter1, "Splitter1"},
+        {form->Splitter2, "Splitter2"},
+        {form->Panel7, "Panel7"},
+        {form->SaveBtn, "SaveBtn"},
+        {form->OpenBtn, "OpenBtn"},
+        {form->SpeedButton6, "SpeedButton6"},
+        {form->Panel8, "Panel8"},
+        {form->RichEdit1, "RichEdit1"},
+        {form->SpeedButton7, "SpeedButton7"},
+        {form->BitBtn1, "BitBtn1"},
+        {form->Memo1, "Memo1"},
+        {form->CheckBox1, "CheckBox1"},
+        {form->ProgressBar1, "ProgressBar1"},
+    };
+    for (const auto& [component, name] : components) {
+        EXPECT_EQ(component->objectName(), QLatin1String(name));
+        if (component != form.get()) {
+            EXPECT_EQ(form->findChild<QObject*>(QLatin1String(name)), component) << name;
+        }
+    }
+}
+
+TEST_F(WindowLayoutTest, ListBoxTabStopsAreTwoCharactersApart) {
+    // A tab width of 8 is 8 quarters of the average character width; in the list's monospaced
+    // font a tab from the row's start then reaches as far as two blanks.
+    EXPECT_EQ(form->ListBox1->TabWidth(), 8);
+    auto rowImage = [this](const QString& text) {
+        form->ListBox1->clear();
+        form->ListBox1->addItem(text);
+        QApplication::processEvents();
+        return form->ListBox1->viewport()
+            ->grab(form->ListBox1->visualItemRect(form->ListBox1->item(0)))
+            .toImage();
+    };
+    const QImage tabbed = rowImage(QStringLiteral("\tX"));
+    EXPECT_EQ(tabbed, rowImage(QStringLiteral("  X")));
+    EXPECT_NE(tabbed, rowImage(QStringLiteral("X")));
 }
 
 TEST_F(WindowLayoutTest, CaptionsAndToggles) {

@@ -1,6 +1,28 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QProcessEnvironment>
+
+#include "ExceptionDialog.h"
+#include "KeyboardInput.h"
+#include "SaveChangesDialog.h"
+#include "SoundMain.h"
+#include "SoundOutput.h"
+#include "TOpenDialog.h"
+
+void ResetTestWorld() {
+    // A hook may belong to a test that has ended: clear it before the real output is stopped.
+    SoundOutputOverride = nullptr;
+    StopSound();
+    FirstAudioBufferObserver = nullptr;
+    ExceptionDialogOverride = nullptr;
+    SaveChangesDialogOverride = nullptr;
+    TOpenDialog::ExecuteOverride = nullptr;
+    KeyboardInputOverride = nullptr;
+    Player.Release();
+    Player.FileName.clear();
+    ResetEditorState();
+}
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
@@ -21,3 +43,27 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 }
 
 QString FixturePath(const QString& name) { return QStringLiteral(SORVELLE_FIXTURES_DIR "/") + name; }
+
+int RunUnderXvfb(const QString& program,
+                 const QStringList& arguments,
+                 const QStringList& environment,
+                 QString* output,
+                 QString* errors) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment) {
+        const qsizetype eq = entry.indexOf(QLatin1Char('='));
+        env.insert(entry.left(eq), entry.mid(eq + 1));
+    }
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(SORVELLE_WITH_XVFB), QStringList{program} + arguments);
+    const bool ended = process.waitForStarted(10000) && process.waitForFinished(120000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    if (output) *output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    if (errors) *errors = QString::fromLocal8Bit(process.readAllStandardError());
+    if (!ended || process.exitStatus() != QProcess::NormalExit) return -1;
+    return process.exitCode();
+}

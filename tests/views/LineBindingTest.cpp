@@ -109,9 +109,11 @@ TEST_F(LineBindingTest, LeadInIsOneThirdBeforeStartNeverNegative) {
     // Truncation toward zero of a length that is not a multiple of three, and a reversed segment.
     EXPECT_EQ(LeadInViewStart(1000, 1005), 999.0f);
     EXPECT_EQ(LeadInViewStart(1000, 700), 1100.0f);
-    // Values a segment table may bring: no overflow on the way.
+    // 32-bit arithmetic: the difference and the lead-in wrap around as the integers do.
     EXPECT_EQ(LeadInViewStart(INT32_MIN, INT32_MAX), 0.0f);
-    EXPECT_EQ(LeadInViewStart(INT32_MAX, INT32_MIN), float(int64_t(INT32_MAX) + 1431655765));
+    EXPECT_EQ(LeadInViewStart(INT32_MAX, INT32_MIN), float(INT32_MAX));
+    // -2147483640 - 10 wraps to 2147483646, which 64 bits would have clamped to 0.
+    EXPECT_EQ(LeadInViewStart(-2147483640, -2147483640 + 30), 2147483646.0f);
 }
 
 TEST_F(LineBindingTest, NoRecordMessageCountsLinesFromOne) {

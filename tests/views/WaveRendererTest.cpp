@@ -213,6 +213,58 @@ TEST(WaveRenderer, FineColumnsOfThreeOrMoreSamplesDrawTheirRangeAtTheNextColumn)
     EXPECT_EQ(low[0], 101);
 }
 
+// A view of its own width and height, the waveform only (no selection line inside it).
+QImage RenderView(const std::vector<int16_t>& samples, int width, float viewStart, float viewSpan) {
+    QImage image(width, H, QImage::Format_RGB32);
+    TWaveView view;
+    view.Width = width;
+    view.Height = H;
+    view.ViewStart = viewStart;
+    view.ViewSpan = viewSpan;
+    view.SelStart = view.SelEnd = -1000000;
+    RenderWave(image, samples.data(), int32_t(samples.size()), view);
+    return image;
+}
+
+TEST(WaveRenderer, FineColumnsOfTwoSamplesDrawOnlyTheirFirst) {
+    // 30 pixels over 80 samples: 0.375 pixels per sample, exact in a float. Sample k lands in
+    // column trunc((k + 1) * 0.375): column 1 holds samples 2, 3, 4; column 2 holds 5 and 6.
+    std::vector<int16_t> samples(200, 0);
+    samples[3] = 7000;   // row 50
+    samples[4] = -7000;  // row 30
+    samples[6] = 14000;  // row 60
+    const QImage image = RenderView(samples, 30, 0.0f, 80.0f);
+    // Three samples: their range stands at the next column, from row 50 up to row 30.
+    for (int y = 31; y <= 49; ++y) EXPECT_EQ(At(image, 2, y), Black) << y;
+    // Two samples: only the first is a vertex (drawn at column 3); sample 6 is not drawn.
+    for (int y = 45; y <= 60; ++y) EXPECT_EQ(At(image, 3, y), White) << y;
+}
+
+TEST(WaveRenderer, CoarseWindowsAreEightyOnePositionsAStrideApart) {
+    // 8100 positions per pixel: stride 100, positions idx - 4000 .. idx + 4000 for the column
+    // sample idx = 10000 + 8100 x.
+    std::vector<int16_t> samples(40000, -700);  // row 39 everywhere
+    samples[14000] = 14000;                     // the last position of column 0's window
+    samples[26150] = 14000;                     // between two positions of column 2's window
+    const QImage image = RenderView(samples, 100, 10000.0f, 810000.0f);
+    EXPECT_EQ(At(image, 0, 55), Black);
+    EXPECT_EQ(At(image, 1, 55), White);  // its window starts at 14100
+    EXPECT_EQ(At(image, 2, 55), White);
+    EXPECT_EQ(At(image, 2, 39), Black);
+}
+
+TEST(WaveRenderer, ViewStartsFromTwoToTheTwentyThreeRoundInFloats) {
+    // Above 2^23 a float has no halves: 8388609 + 0.5 rounds to 8388610, where double arithmetic
+    // gives 8388609.
+    EXPECT_EQ(FirstSample(8388609.0f), 8388610);
+    EXPECT_EQ(FirstSample(16777216.0f), 16777216);
+    // A click takes the unrounded start: column 0 is the start itself.
+    EXPECT_EQ(PositionAt(0, W, 100000.0f, 8388609.0f), 8388609);
+    // x / W x span + start, each a float: 428 / 857 x 100000 = 49941.658..., and the sum then
+    // rounds to a multiple of 2 at 2^24.
+    EXPECT_EQ(PositionAt(428, W, 100000.0f, 16777216.0f), 16827158);
+}
+
 TEST(WaveRenderer, CoarseColumnsDrawTheirWindowsExtremes) {
     // 200 positions per pixel: the window of column x spans 81 positions, two apart, around
     // 200 * x. Each tested column gets a block of 201 values around its sample.
