@@ -240,7 +240,7 @@ int RunExport(const TArgs& args) {
 
     const TArchiveScan archive = ScanArchive(CompanionName(textName, QStringLiteral("ims")));
     const int32_t pictureCount =
-        archive.State == TArchiveScan::TState::Read && archive.HeaderComplete ? archive.TableCount() : 0;
+        archive.State == TArchiveScan::TState::Read && archive.Complete() ? archive.TableCount() : 0;
     const std::vector<TEntry> entries = CollectEntries(text, pictureCount);
 
     QByteArray bytes;

@@ -6,6 +6,7 @@
 #include "ProjectBaseline.h"
 #include "ProjectFiles.h"
 #include "SaveChangesDialog.h"
+#include "ScreenPictureSize.h"
 #include "SoundMain.h"
 #include "SoundOutput.h"
 #include "TAddItemsForm.h"
@@ -84,6 +85,7 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     if (FileExists(PosName)) ReadPosFile(PosName);
 
     EditorState.ArchiveName = CompanionName(chosen, QStringLiteral("ims"));
+    SetPictureDecodeSize(ScreenPictureDecodeSize());
     OpenArchive();
     // LoadPictures reports damaged pictures by throwing after it has filled the table: the strip
     // must repaint either way.
