@@ -4,7 +4,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
@@ -17,6 +16,7 @@
 #include "Commands.h"
 #include "EditorState.h"
 #include "ProjectFiles.h"
+#include "SafeSave.h"
 
 namespace {
 
@@ -186,10 +186,8 @@ int WriteOutput(const QByteArray& bytes, const std::string& output) {
         }
         return 0;
     }
-    QSaveFile file(PathFromArg(output));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return Fail("export", "cannot write " + output, 1);
-    }
+    // Written whole or not at all; a device or a pipe is not replaced by a file.
+    if (!SaveFileSafely(PathFromArg(output), bytes)) return Fail("export", "cannot write " + output, 1);
     return 0;
 }
 

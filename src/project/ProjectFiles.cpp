@@ -2,14 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QtEndian>
 #include <algorithm>
-#include <cstring>
 
 #include "EditorState.h"
 #include "FileError.h"
+#include "SafeSave.h"
 
 QString CompanionName(const QString& textName, const QString& ext) {
     return textName.left(std::max<qsizetype>(0, textName.size() - 3)) + ext;
@@ -97,22 +96,12 @@ bool DecodeUtf8(const QByteArray& bytes, QString& text) {
 template <typename T>
 bool ReadField(QFile& file, T& field) {
     unsigned char bytes[sizeof(T)];
+    qToLittleEndian<T>(field, bytes);
     const qint64 got = file.read(reinterpret_cast<char*>(bytes), qint64(sizeof(T)));
     if (got <= 0) return false;
-    using U = std::make_unsigned_t<T>;
-    U value = U(field);
-    for (qint64 i = 0; i < got; ++i) {
-        const int shift = int(8 * i);
-        value = U(value & U(~(U(0xFF) << shift)));
-        value = U(value | U(U(bytes[i]) << shift));
-    }
-    field = T(value);
+    field = qFromLittleEndian<T>(bytes);
     return got == qint64(sizeof(T));
 }
-
-// Unbuffered, so that a write the disk cannot take shows in its result: a buffered one may report
-// success and leave a cut-short file to be committed.
-bool OpenForSave(QSaveFile& file) { return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
 
 void PutInt32(char* at, int32_t v) { qToLittleEndian<int32_t>(v, at); }
 void PutInt16(char* at, int16_t v) { qToLittleEndian<int16_t>(v, at); }
@@ -150,12 +139,12 @@ TLoadedText LoadTextFile(const QString& path) {
     return DecodeText(bytes);
 }
 
+void SaveTextFile(const QString& path, const QByteArray& bytes) {
+    if (!SaveFileSafely(path, bytes)) throw EFileError(QStringLiteral("Cannot create file %1").arg(path));
+}
+
 void SaveTextFile(const QString& path, const QString& text, TTextEncoding encoding) {
-    const QByteArray bytes = EncodeText(text, encoding);
-    QSaveFile file(path);
-    if (path.isEmpty() || !OpenForSave(file) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw EFileError(QStringLiteral("Cannot create file %1").arg(path));
-    }
+    SaveTextFile(path, EncodeText(text, encoding));
 }
 
 void ReadPosFile(const QString& path) {
@@ -185,39 +174,20 @@ bool WritePosFile(const QString& path) {
     if (path.isEmpty()) return false;
     const int32_t count = std::clamp<int32_t>(EditorState.MaxItems, 0, ItemTableSize);
     QByteArray layout(4 + 24 * qsizetype(count), Qt::Uninitialized);
-    char* out = layout.data();
-    PutInt32(out, count);
-    char* a = out + 4;
-    char* b = out + 4 + 12 * qsizetype(count);
+    PutInt32(layout.data(), count);
+    char* recordA = layout.data() + 4;
+    char* recordB = layout.data() + 4 + 12 * qsizetype(count);
     for (int32_t i = 0; i < count; ++i) {
         const TItemRec& rec = ItemTable[i];
-        PutInt32(a, rec.Flag);
-        PutInt32(a + 4, rec.Start);
-        PutInt32(a + 8, rec.Finish);
-        a += 12;
-        PutInt16(b, rec.PicCount);
-        for (int k = 0; k < 5; ++k) PutInt16(b + 2 + 2 * k, rec.Pics[k]);
-        b += 12;
+        PutInt32(recordA, rec.Flag);
+        PutInt32(recordA + 4, rec.Start);
+        PutInt32(recordA + 8, rec.Finish);
+        recordA += 12;
+        PutInt16(recordB, rec.PicCount);
+        for (int k = 0; k < 5; ++k) PutInt16(recordB + 2 + 2 * k, rec.Pics[k]);
+        recordB += 12;
     }
-
-    QSaveFile file(path);
-    if (!OpenForSave(file)) return false;
-    if (file.write(layout) != layout.size()) return false;
-    // The bytes of an existing file behind the layout stay as they are; a tail that cannot be
-    // read would be lost, so that fails the save.
-    if (FileExists(path)) {
-        QFile old(path);
-        if (!old.open(QIODevice::ReadOnly)) return false;
-        if (old.size() > layout.size()) {
-            if (!old.seek(layout.size())) return false;
-            QByteArray chunk(1 << 16, Qt::Uninitialized);
-            for (;;) {
-                const qint64 got = old.read(chunk.data(), chunk.size());
-                if (got < 0) return false;
-                if (got == 0) break;
-                if (file.write(chunk.constData(), got) != got) return false;
-            }
-        }
-    }
-    return file.commit();
+    // A longer file keeps its bytes from 12004 on; one that can be written but not read is
+    // written in place, and so keeps them too.
+    return SaveFileSafely(path, layout, TOldTail::Keep);
 }

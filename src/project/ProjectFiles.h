@@ -29,8 +29,9 @@ TTextEncoding EncodingFor(const QString& text, TTextEncoding loadedWith);
 
 // Throws EFileError "Cannot open file %s".
 TLoadedText LoadTextFile(const QString& path);
-// Writes through a temporary file renamed over the old one; throws EFileError "Cannot create file %s"
-// and leaves any previous file untouched when that fails.
+// Writes the file safely (SaveFileSafely); throws EFileError "Cannot create file %s" and leaves
+// any previous file untouched when that fails.
+void SaveTextFile(const QString& path, const QByteArray& bytes);
 void SaveTextFile(const QString& path, const QString& text, TTextEncoding encoding);
 
 // Size of a segment table as Save writes it: N, then tables A and B of MaxItems records.
@@ -39,6 +40,6 @@ inline constexpr qint64 PosFileSize = 4 + 12 * 500 + 12 * 500;
 // Reads a segment table into ItemTable as far as the file goes; a file that cannot be read
 // changes nothing. N is cut to MaxItems; table B is read from where the file's N puts it.
 void ReadPosFile(const QString& path);
-// Writes MaxItems records of ItemTable, keeping the file's bytes from offset 12004 on; false when
-// the file could not be written (the previous file then stays as it was).
+// Writes MaxItems records of ItemTable with SaveFileSafely, keeping the file's bytes from offset
+// 12004 on; false when the file could not be written (the previous file then stays as it was).
 bool WritePosFile(const QString& path);

@@ -1,7 +1,10 @@
 // Damaged segment tables, picture archives and texts: what is read, what is refused with which
 // message, and that no file changes unless the user saved or added a picture.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "EditorState.h"
@@ -199,6 +202,25 @@ TEST_F(HostileFilesTest, TextWithInvalidBytesSavesBackByteForByteButForLineBreak
     expected.replace("\n", "\r\n");
     expected.replace("\rlast", "\r\nlast");
     EXPECT_EQ(ReadAll(Path("t.txt")), expected);
+}
+
+TEST_F(HostileFilesTest, CompanionsLinkedToAPipeAreNeitherWrittenNorReplaced) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0644), 0);
+    for (const char* name : {"lesson.pos", "lesson.txr"})
+        ASSERT_EQ(::symlink("pipe", QFile::encodeName(Path(name)).constData()), 0);
+    EXPECT_FALSE(WritePosFile(Path("lesson.pos")));
+    try {
+        SaveTextFile(Path("lesson.txr"), QStringLiteral("second"), TTextEncoding::Utf8);
+        ADD_FAILURE() << "saved into a pipe";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()), QStringLiteral("Cannot create file ") + Path("lesson.txr"));
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(Path("pipe")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // Reading ignores them as well: no file of that name exists.
+    ReadPosFile(Path("lesson.pos"));
+    EXPECT_TRUE(TableUntouched());
 }
 
 }  // namespace
