@@ -70,10 +70,6 @@ std::string Str(const char* format, ...) {
     return buffer;
 }
 
-const char* EncodingName(TTextEncoding encoding) {
-    return encoding == TTextEncoding::Utf8 ? "UTF-8" : "Windows-1251";
-}
-
 // Timeline positions of the recording, 0 when there is none or it holds no stream; -1 when the
 // file exists but cannot be read.
 int32_t CheckRecording(const QString& name, TReport& report) {
@@ -251,7 +247,8 @@ int RunCheck(const TArgs& args) {
     if (!LoadProjectText(textName, text, error)) return Fail("check", error, 2);
     TReport report;
     const int lines = int(text.lines.size());
-    report.Note(Str("text: %s: %d lines (%s)", positional[0].c_str(), lines, EncodingName(text.encoding)));
+    report.Note(
+        Str("text: %s: %d lines (%s)", positional[0].c_str(), lines, TextEncodingName(text.encoding)));
     if (lines > ItemTableSize) {
         report.Problem(Str("the text has %d lines; lines 500 to %d have no record", lines, lines - 1));
     }
@@ -261,7 +258,7 @@ int RunCheck(const TArgs& args) {
         TProjectText second;
         if (!LoadProjectText(txrName, second, error)) return Fail("check", error, 2);
         report.Note(Str("second text: %s: %lld lines (%s)", Printable(txrName).c_str(),
-                        static_cast<long long>(second.lines.size()), EncodingName(second.encoding)));
+                        static_cast<long long>(second.lines.size()), TextEncodingName(second.encoding)));
     } else {
         report.Note("second text: none (" + Printable(txrName) + ")");
     }

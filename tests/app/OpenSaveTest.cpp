@@ -111,15 +111,6 @@ TEST_F(OpenSaveTest, Windows1251AndUtf8TextsRoundTripByteForByte) {
     EXPECT_EQ(ReadAll(TxrName), utf8);
 }
 
-TEST_F(OpenSaveTest, ATypedCharacterOutsideWindows1251SavesTheTextAsUtf8) {
-    const QString text = MakeProject(QStringLiteral("a"), "\xC4\xE0", nullptr, nullptr);
-    Open(text);
-    form->Memo1->moveCursor(QTextCursor::End);
-    QTest::sendKeyEvent(QTest::Click, form->Memo1, Qt::Key_unknown, QStringLiteral("中"), Qt::NoModifier);
-    Save();
-    EXPECT_EQ(ReadAll(text), QStringLiteral("Да中").toUtf8());
-}
-
 TEST_F(OpenSaveTest, ASecondTextIsLoadedOrMemo2KeepsItsText) {
     const QByteArray txr("translation\r\n");
     const QString first = MakeProject(QStringLiteral("a"), "one", &txr, nullptr);
