@@ -8,6 +8,7 @@
 #include "EditorState.h"
 #include "FileError.h"
 #include "NativeNames.h"
+#include "NumberRuns.h"
 #include "ProjectFiles.h"
 #include "TMyPlayer0802.h"
 
@@ -104,15 +105,4 @@ TRecordingLength MeasureRecording(const QString& mp3Name) {
     return length;
 }
 
-std::string RunList(const std::vector<int>& ascending) {
-    std::string out;
-    for (size_t i = 0; i < ascending.size();) {
-        size_t j = i;
-        while (j + 1 < ascending.size() && ascending[j + 1] == ascending[j] + 1) ++j;
-        if (!out.empty()) out += ", ";
-        out += std::to_string(ascending[i]);
-        if (j > i) out += "-" + std::to_string(ascending[j]);
-        i = j + 1;
-    }
-    return out;
-}
+std::string RunList(const std::vector<int>& ascending) { return NumberRuns(ascending).toStdString(); }

@@ -33,8 +33,8 @@ void PrintCheckHelp() {
         "  - a picture count outside 0 to 5, a picture number outside the archive;\n"
         "  - a segment table whose size does not match its record count, or a count outside 0 to 500;\n"
         "  - an archive shorter than its header, a picture count outside 0 to 500, a picture size that\n"
-        "    is negative or points past the end of the file, a picture that does not decode as a JPEG\n"
-        "    or lacks its end marker;\n"
+        "    is negative, points past the end of the file or exceeds 64 MiB, a picture that does not\n"
+        "    start with the JPEG start marker, does not decode as a JPEG or lacks its end marker;\n"
         "  - a recording in which no MPEG audio stream is found.\n"
         "Missing companions are normal (a new or text-only project) and are only listed.\n\n"
         "options:\n"
@@ -67,10 +67,6 @@ std::string Str(const char* format, ...) {
     return buffer;
 }
 
-const char* EncodingName(TTextEncoding encoding) {
-    return encoding == TTextEncoding::Utf8 ? "UTF-8" : "Windows-1251";
-}
-
 // Timeline positions of the recording, 0 when there is none or it holds no stream; -1 when the
 // file exists but cannot be read.
 int32_t CheckRecording(const QString& name, TReport& report) {
@@ -99,6 +95,29 @@ int32_t CheckRecording(const QString& name, TReport& report) {
     return positions;
 }
 
+// Why picture i cannot be read, in the words of a problem line.
+std::string PictureFaultText(const TArchiveScan& scan, int32_t i, TPictureFault fault) {
+    const TArchiveHeader::TExtent extent = scan.Extent(i);
+    switch (fault) {
+        case TPictureFault::Negative:
+            return Str("picture %" PRId32 ": negative size %" PRId64, i, extent.Size);
+        case TPictureFault::Empty:
+            return Str("picture %" PRId32 ": empty, 0 bytes", i);
+        case TPictureFault::PastEnd:
+            return Str("picture %" PRId32 ": %" PRId64 " bytes at offset %" PRId64
+                       " run past the end of the archive (%" PRId64 " bytes)",
+                       i, extent.Size, extent.Offset, scan.FileSize);
+        case TPictureFault::TooLarge:
+            return Str("picture %" PRId32 ": %" PRId64 " bytes, more than the %" PRId64 " a picture may have",
+                       i, extent.Size, MaxPictureFileBytes);
+        case TPictureFault::NotJpegStart:
+            return Str("picture %" PRId32 ": does not start with the JPEG start marker", i);
+        case TPictureFault::None:
+            break;
+    }
+    return {};
+}
+
 // The picture count of a readable archive, 0 when there is none; -1 when it cannot be read.
 int32_t CheckArchive(const QString& name, TReport& report) {
     const QString path = AccessPath(name);
@@ -109,7 +128,7 @@ int32_t CheckArchive(const QString& name, TReport& report) {
     }
     if (scan.State == TArchiveScan::TState::Unreadable) return -1;
     const std::string file = Printable(name);
-    if (!scan.HeaderComplete) {
+    if (!scan.Complete()) {
         report.Problem(Str("picture archive %s: %" PRId64 " bytes, shorter than its 2008-byte header",
                            file.c_str(), scan.FileSize));
         return 0;
@@ -123,23 +142,13 @@ int32_t CheckArchive(const QString& name, TReport& report) {
         return scan.TableCount();
     }
     for (int32_t i = 0; i < scan.TableCount(); ++i) {
-        const TArchiveScan::TExtent extent = scan.Extent(i);
-        if (extent.Size < 0) {
-            report.Problem(Str("picture %" PRId32 ": negative size %" PRId64, i, extent.Size));
+        QByteArray bytes;
+        TPictureFault fault = TPictureFault::None;
+        if (!ReadArchivePicture(path, scan, i, &bytes, &fault)) {
+            if (fault == TPictureFault::None) return -1;
+            report.Problem(PictureFaultText(scan, i, fault));
             continue;
         }
-        if (extent.Size == 0) {
-            report.Problem(Str("picture %" PRId32 ": empty, 0 bytes", i));
-            continue;
-        }
-        if (!extent.Inside) {
-            report.Problem(Str("picture %" PRId32 ": %" PRId64 " bytes at offset %" PRId64
-                               " run past the end of the archive (%" PRId64 " bytes)",
-                               i, extent.Size, extent.Offset, scan.FileSize));
-            continue;
-        }
-        const QByteArray bytes = ReadArchivePicture(path, extent);
-        if (bytes.size() != extent.Size) return -1;
         // The smallest DCT scale: every coded byte is still decoded, at a fraction of the cost.
         const TJpegResult decoded = DecodeJpeg(reinterpret_cast<const unsigned char*>(bytes.constData()),
                                                size_t(bytes.size()), QSize(1, 1));
@@ -242,7 +251,8 @@ int RunCheck(const TArgs& args) {
     if (!LoadProjectText(textName, text, error)) return Fail("check", error, 2);
     TReport report;
     const int lines = int(text.lines.size());
-    report.Note(Str("text: %s: %d lines (%s)", positional[0].c_str(), lines, EncodingName(text.encoding)));
+    report.Note(
+        Str("text: %s: %d lines (%s)", positional[0].c_str(), lines, TextEncodingName(text.encoding)));
     if (lines > ItemTableSize) {
         report.Problem(Str("the text has %d lines; lines 500 to %d have no record", lines, lines - 1));
     }
@@ -252,7 +262,7 @@ int RunCheck(const TArgs& args) {
         TProjectText second;
         if (!LoadProjectText(txrName, second, error)) return Fail("check", error, 2);
         report.Note(Str("second text: %s: %lld lines (%s)", Printable(txrName).c_str(),
-                        static_cast<long long>(second.lines.size()), EncodingName(second.encoding)));
+                        static_cast<long long>(second.lines.size()), TextEncodingName(second.encoding)));
     } else {
         report.Note("second text: none (" + Printable(txrName) + ")");
     }

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
@@ -18,6 +17,7 @@
 #include "Commands.h"
 #include "EditorState.h"
 #include "ProjectFiles.h"
+#include "SafeSave.h"
 
 namespace {
 
@@ -192,10 +192,9 @@ int WriteOutput(const QByteArray& bytes, const QString& output) {
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         return 0;
     }
-    const bool written = WriteNamedFile(output, [&bytes](const QString& path) {
-        QSaveFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    });
+    // Written whole or not at all; a device or a pipe is not replaced by a file.
+    const bool written =
+        WriteNamedFile(output, [&bytes](const QString& path) { return SaveFileSafely(path, bytes); });
     return written ? 0 : Fail("export", "cannot write " + Printable(output), 1);
 }
 
@@ -249,7 +248,7 @@ int RunExport(const TArgs& args) {
 
     const TArchiveScan archive = ScanArchive(AccessPath(CompanionName(textName, QStringLiteral("ims"))));
     const int32_t pictureCount =
-        archive.State == TArchiveScan::TState::Read && archive.HeaderComplete ? archive.TableCount() : 0;
+        archive.State == TArchiveScan::TState::Read && archive.Complete() ? archive.TableCount() : 0;
     std::vector<int> skipped;
     const std::vector<TEntry> entries = CollectEntries(text, pictureCount, skipped);
     if (!skipped.empty()) {

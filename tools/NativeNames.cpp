@@ -166,7 +166,10 @@ bool WriteNamedFile(const QString& name, const std::function<bool(const QString&
         if (::fstatat(folderFd, temporary.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) break;
     }
     const QString temporaryPath = Join(folder, temporary);
-    const bool exists = ::fstatat(folderFd, split.base.constData(), &info, 0) == 0;
+    const bool exists = ::fstatat(folderFd, split.base.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    // The rename below replaces what the name holds: only a regular file may be replaced so. A
+    // link would lose its target, a device or a pipe would become a file.
+    if (exists && !S_ISREG(info.st_mode)) return false;
     const bool written = (!exists || QFile::copy(AccessPath(name), temporaryPath)) && write(temporaryPath) &&
                          ::renameat(folderFd, temporary.constData(), folderFd, split.base.constData()) == 0;
     if (!written) ::unlinkat(folderFd, temporary.constData(), 0);

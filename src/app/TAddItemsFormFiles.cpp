@@ -8,7 +8,9 @@
 #include "PictureArchive.h"
 #include "ProjectBaseline.h"
 #include "ProjectFiles.h"
+#include "SaveAsUtf8Dialog.h"
 #include "SaveChangesDialog.h"
+#include "ScreenPictureSize.h"
 #include "SoundMain.h"
 #include "SoundOutput.h"
 #include "TAddItemsForm.h"
@@ -18,16 +20,52 @@
 namespace {
 
 void LoadMemo(TMemo* memo, const QString& path) {
-    TLoadedText loaded = LoadTextFile(path);
-    memo->setPlainText(loaded.text);
-    memo->Encoding = loaded.encoding;
+    const TLoadedText loaded = LoadMemoText(path);
+    TTextFormat format{loaded.encoding, 0};
+    const QString held = ToEditorText(loaded.text, format);
+    memo->setPlainText(held);
+    memo->Format = format;
 }
 
-void SaveMemo(TMemo* memo, const QString& path) {
-    const QString text = MemoText(*memo);
-    const TTextEncoding encoding = EncodingFor(text, memo->Encoding);
-    SaveTextFile(path, text, encoding);
-    memo->Encoding = encoding;
+QString SaveAsUtf8Question(const QString& path, const TTextSavePlan& plan) {
+    if (plan.problem == TSaveProblem::MissingCharacter) {
+        return QStringLiteral(
+                   "%1 was read as Windows-1251, which cannot hold some of its characters (for example %2). "
+                   "Save it as UTF-8?")
+            .arg(path, plan.missing);
+    }
+    return QStringLiteral(
+               "%1 was read as Windows-1251, but its bytes would read back as other letters. Save it as "
+               "UTF-8?")
+        .arg(path);
+}
+
+// The bytes a memo's text is saved as; false when the user would rather not save it as UTF-8.
+bool PlanMemoSave(QWidget* parent, const TMemo& memo, const QString& path, TTextSavePlan* plan) {
+    const QString text = FromEditorText(MemoText(memo), memo.Format);
+    *plan = PlanTextSave(text, memo.Format.encoding);
+    if (plan->problem == TSaveProblem::None) return true;
+    if (!AskSaveAsUtf8(parent, SaveAsUtf8Question(path, *plan))) return false;
+    *plan = PlanTextSave(text, TTextEncoding::Utf8);
+    return true;
+}
+
+// Save: both texts are planned (and any question asked) before a single file is written, so
+// that declining writes nothing. False when the user declined.
+bool SaveProject(TAddItemsForm& form) {
+    TTextSavePlan text;
+    TTextSavePlan secondText;
+    if (!PlanMemoSave(&form, *form.Memo1, TextName, &text) ||
+        !PlanMemoSave(&form, *form.Memo2, TxrName, &secondText)) {
+        return false;
+    }
+    SaveTextFile(TextName, text.bytes);
+    form.Memo1->Format.encoding = text.encoding;
+    SaveTextFile(TxrName, secondText.bytes);
+    form.Memo2->Format.encoding = secondText.encoding;
+    if (!WritePosFile(PosName)) throw EFileError(QStringLiteral("Cannot create file %1").arg(PosName));
+    TakeProjectBaseline(form);
+    return true;
 }
 
 // Takes the baseline when the open command ends, also when a later step of it fails: from the
@@ -98,6 +136,7 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     if (FileExists(PosName)) ReadPosFile(PosName);
 
     EditorState.ArchiveName = CompanionName(chosen, QStringLiteral("ims"));
+    SetPictureDecodeSize(ScreenPictureDecodeSize());
     OpenArchive();
     // LoadPictures reports damaged pictures by throwing after it has filled the table: the strip
     // must repaint either way.
@@ -114,20 +153,15 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     std::rethrow_exception(outOfMemory);
 }
 
-void TAddItemsForm::SaveBtnClick(QObject*) {
-    SaveMemo(Memo1, TextName);
-    SaveMemo(Memo2, TxrName);
-    if (!WritePosFile(PosName)) throw EFileError(QStringLiteral("Cannot create file %1").arg(PosName));
-    TakeProjectBaseline(*this);
-}
+void TAddItemsForm::SaveBtnClick(QObject*) { SaveProject(*this); }
 
 bool TAddItemsForm::CanDiscardChanges() {
     if (!ProjectChanged(*this)) return true;
     switch (AskSaveChanges(this)) {
         case TSaveChangesAnswer::Save:
-            // A failed save throws: the caller's handler ends and nothing is dropped.
-            SaveBtnClick(SaveBtn);
-            return true;
+            // A failed save throws: the caller's handler ends and nothing is dropped. A save
+            // the user declined drops nothing either.
+            return SaveProject(*this);
         case TSaveChangesAnswer::Discard:
             return true;
         case TSaveChangesAnswer::Cancel:

@@ -5,6 +5,7 @@
 #include "EditorState.h"
 #include "PictureArchive.h"
 #include "PictureStrip.h"
+#include "ScreenPictureSize.h"
 #include "TAddItemsForm.h"
 
 namespace {
@@ -41,6 +42,7 @@ void TAddItemsForm::SntImsViewPaint(QObject*) {
 void TAddItemsForm::SpeedButton1Click(QObject*) {
     OD2->Filter = QStringLiteral("*.jpg,*.jpeg|*.jpg;*.jpeg");
     if (!OD2->Execute()) return;
+    SetPictureDecodeSize(ScreenPictureDecodeSize());
     AppendPicture(OD2->FileName);
     // Asked before loading: the repaint is due even when loading reports damaged pictures.
     ImsView->update();

@@ -1,6 +1,7 @@
 #include "JpegDecoder.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -23,10 +24,9 @@ struct TJpegErrorManager {
 };
 
 // Above this, libjpeg's working buffers (whole-image coefficient arrays for progressive files)
-// fail with "insufficient memory" instead of growing without bound on a hostile header.
-constexpr long MaxLibjpegMemory = 512L * 1024 * 1024;
-// A decoded picture larger than this is refused: at 1/8 scale no real photograph comes near it.
-constexpr qint64 MaxOutputBytes = 64LL * 1024 * 1024;
+// fail with "insufficient memory" instead of growing on a hostile header. A progressive photo of
+// 80 megapixels still fits.
+constexpr long MaxLibjpegMemory = 256L * 1024 * 1024;
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<TJpegErrorManager*>(cinfo->err);
@@ -55,6 +55,7 @@ void EmitMessage(j_common_ptr cinfo, int msgLevel) {
 struct TDecodeJob {
     const unsigned char* data;
     size_t size;
+    size_t fileSize;  // bytes of the whole JPEG file; data may hold only its start
     QSize minSize;
     bool headerOnly;
     QImage* image;     // receives the picture unless headerOnly
@@ -78,8 +79,6 @@ void ChooseScale(jpeg_decompress_struct* cinfo, QSize minSize) {
 // Allocation of the QImage lives outside RunDecode so that no temporary with a destructor is
 // ever alive in the function that calls setjmp.
 bool AllocateImage(QImage* image, JDIMENSION width, JDIMENSION height) {
-    if (width == 0 || height == 0 || width > 65535 || height > 65535) return false;
-    if (static_cast<qint64>(width) * height * 3 > MaxOutputBytes) return false;
     *image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB888);
     return !image->isNull();
 }
@@ -100,6 +99,12 @@ void CmykToRgb(const JSAMPLE* cmyk, uchar* rgb, JDIMENSION width, bool inverted)
     }
 }
 
+bool TooLarge(const jpeg_decompress_struct* cinfo, TJpegErrorManager* err) {
+    std::snprintf(err->message, sizeof err->message, "Picture of %u x %u pixels is too large",
+                  static_cast<unsigned>(cinfo->image_width), static_cast<unsigned>(cinfo->image_height));
+    return false;
+}
+
 // The only function that calls setjmp: every local here is trivially destructible, and every
 // object with a destructor belongs to the caller. Returns false after a libjpeg error.
 bool RunDecode(jpeg_decompress_struct* cinfo, TJpegErrorManager* err, TDecodeJob* job) {
@@ -111,14 +116,29 @@ bool RunDecode(jpeg_decompress_struct* cinfo, TJpegErrorManager* err, TDecodeJob
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     cinfo->dct_method = JDCT_ISLOW;
+    // Both sizes are checked before anything is decoded: the header alone may promise a picture
+    // of gigabytes in a few bytes.
+    const qint64 pixels = static_cast<qint64>(cinfo->image_width) * cinfo->image_height;
+    if (pixels > MaxJpegPixels) return TooLarge(cinfo, err);
+    // Decoding costs time by the pixels, also where the data is missing. No Huffman-coded JPEG,
+    // however flat, takes less than a byte for 512 pixels.
+    if (pixels > MaxJpegPixelsPerByte * static_cast<qint64>(job->fileSize)) {
+        std::snprintf(err->message, sizeof err->message, "%zu bytes cannot hold a picture of %u x %u pixels",
+                      job->fileSize, static_cast<unsigned>(cinfo->image_width),
+                      static_cast<unsigned>(cinfo->image_height));
+        return false;
+    }
     ChooseScale(cinfo, job->minSize);
     jpeg_calc_output_dimensions(cinfo);
-    job->outputSize = QSize(static_cast<int>(cinfo->output_width), static_cast<int>(cinfo->output_height));
+    const QSize output(static_cast<int>(cinfo->output_width), static_cast<int>(cinfo->output_height));
+    if (output.isEmpty() || DecodedPictureBytes(output) > MaxDecodedPictureBytes) return TooLarge(cinfo, err);
+    job->outputSize = output;
     if (job->headerOnly) return true;
 
     if (!AllocateImage(job->image, cinfo->output_width, cinfo->output_height)) {
-        std::snprintf(err->message, sizeof err->message, "Picture of %u x %u pixels is too large",
-                      static_cast<unsigned>(cinfo->image_width), static_cast<unsigned>(cinfo->image_height));
+        std::snprintf(err->message, sizeof err->message, "Out of memory for a picture of %u x %u pixels",
+                      static_cast<unsigned>(cinfo->output_width),
+                      static_cast<unsigned>(cinfo->output_height));
         return false;
     }
     if (!jpeg_start_decompress(cinfo)) return false;
@@ -189,7 +209,7 @@ TJpegResult DecodeJpeg(const unsigned char* data, size_t size, QSize minSize) {
         return result;
     }
     TJpegDecompressor decompressor;
-    TDecodeJob job{data, size, minSize, false, &result.image, QSize()};
+    TDecodeJob job{data, size, size, minSize, false, &result.image, QSize()};
     if (!decompressor.Run(&job)) {
         result.image = QImage();
         result.error = decompressor.Error();
@@ -197,12 +217,19 @@ TJpegResult DecodeJpeg(const unsigned char* data, size_t size, QSize minSize) {
     return result;
 }
 
-QSize ScaledJpegSize(const unsigned char* data, size_t size, QSize minSize) {
+QSize ScaledJpegSize(const unsigned char* data, size_t size, QSize minSize, size_t fileSize) {
     if (data == nullptr || size == 0) return QSize();
     TJpegDecompressor decompressor;
-    TDecodeJob job{data, size, minSize, true, nullptr, QSize()};
+    TDecodeJob job{data, size, std::max(size, fileSize), minSize, true, nullptr, QSize()};
     if (!decompressor.Run(&job)) return QSize();
     return job.outputSize;
+}
+
+qint64 DecodedPictureBytes(QSize size) {
+    if (size.isEmpty()) return 0;
+    // QImage's RGB888 lines are padded to four bytes.
+    const qint64 line = (static_cast<qint64>(size.width()) * 3 + 3) / 4 * 4;
+    return line * size.height();
 }
 
 QSize PictureDecodeSize(double devicePixelRatio) {

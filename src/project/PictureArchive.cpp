@@ -6,35 +6,29 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "ArchiveScan.h"
 #include "EditorState.h"
 #include "FileError.h"
 #include "JpegDecoder.h"
+#include "NumberRuns.h"
+#include "WorkerThreads.h"
 
 namespace {
 
-// Header as far as the file holds it; bytes tells how many of the 2008 were there.
-struct TArchiveHeader {
-    std::array<unsigned char, ArchiveHeaderSize> raw{};
-    qint64 bytes = 0;
-    qint64 fileSize = 0;
+// The size every decoded picture must still cover, as the window last told it.
+QSize DecodeSize = PictureDecodeSize(1.0);
+qint64 MemoryBudget = PictureMemoryBudget;
 
-    int32_t Field(int index) const { return qFromLittleEndian<int32_t>(raw.data() + 4 * index); }
-    bool Has(int index) const { return bytes >= 4 * (index + 1); }
-    int32_t Count() const { return Field(1); }
-    int32_t Size(int picture) const { return Field(2 + picture); }
-    bool HasSize(int picture) const { return Has(2 + picture); }
-};
+// The first bytes of a picture read to find its size; its header almost always lies within them.
+constexpr qint64 HeaderPrefixBytes = 64 * 1024;
 
 qint64 ReadAt(int fd, void* buffer, qint64 length, qint64 offset) {
     qint64 done = 0;
@@ -66,14 +60,6 @@ bool WriteInt32At(int fd, int32_t value, qint64 offset) {
     return WriteAt(fd, bytes, 4, offset);
 }
 
-bool ReadHeader(int fd, TArchiveHeader* header) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return false;
-    header->fileSize = st.st_size;
-    header->bytes = ReadAt(fd, header->raw.data(), ArchiveHeaderSize, 0);
-    return true;
-}
-
 bool WriteEmptyHeader(int fd) {
     std::array<unsigned char, ArchiveHeaderSize> raw{};
     qToLittleEndian<int32_t>(1, raw.data());
@@ -95,6 +81,7 @@ struct TArchiveSession {
     int fd = -1;
     dev_t device = 0;
     ino_t inode = 0;
+    QSize decodeSize;  // the size the slots were decoded for
     std::array<TSlotSource, PictureTableSize> sources;
     // The picture AppendPicture decoded while checking it, for the LoadPictures that follows.
     int pendingIndex = -1;
@@ -107,6 +94,7 @@ TArchiveSession Session;
 void StartSession(int fd) {
     Session = TArchiveSession{};
     Session.fd = fd;
+    Session.decodeSize = DecodeSize;
     struct stat st {};
     if (fd != -1 && ::fstat(fd, &st) == 0) {
         Session.device = st.st_dev;
@@ -114,12 +102,13 @@ void StartSession(int fd) {
     }
 }
 
-// The session is only trusted for the very file it was started on.
+// The session is only trusted for the very file it was started on, and for the decode size its
+// slots were decoded at.
 void CheckSession() {
     const int fd = EditorState.ArchiveFile;
     struct stat st {};
     const bool same = fd != -1 && Session.fd == fd && ::fstat(fd, &st) == 0 && st.st_dev == Session.device &&
-                      st.st_ino == Session.inode;
+                      st.st_ino == Session.inode && Session.decodeSize == DecodeSize;
     if (!same) StartSession(fd);
 }
 
@@ -135,13 +124,21 @@ void FailOpen(int fd) {
     DropPictures();
 }
 
-double PictureDevicePixelRatio() {
-    double ratio = 1.0;
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        for (const QScreen* screen : QGuiApplication::screens())
-            ratio = std::max(ratio, screen->devicePixelRatio());
-    }
-    return ratio;
+// The size a picture decodes to at DecodeSize, from its header alone; invalid when the header
+// cannot be read or promises a picture beyond the decoder's limits. Reads the first bytes of the
+// picture, and all of them only when its header reaches further.
+QSize PredictDecodedSize(int fd, const TArchiveHeader::TExtent& extent) {
+    std::vector<unsigned char> bytes(static_cast<size_t>(std::min<qint64>(extent.Size, HeaderPrefixBytes)));
+    if (ReadAt(fd, bytes.data(), qint64(bytes.size()), extent.Offset) != qint64(bytes.size())) return QSize();
+    QSize size = ScaledJpegSize(bytes.data(), bytes.size(), DecodeSize, static_cast<size_t>(extent.Size));
+    if (size.isValid() || extent.Size <= HeaderPrefixBytes) return size;
+    bytes.resize(static_cast<size_t>(extent.Size));
+    if (ReadAt(fd, bytes.data(), extent.Size, extent.Offset) != extent.Size) return QSize();
+    return ScaledJpegSize(bytes.data(), bytes.size(), DecodeSize);
+}
+
+qint64 SlotBytes(const QImage& image) {
+    return image.isNull() ? 0 : static_cast<qint64>(image.sizeInBytes());
 }
 
 struct TDecodeTask {
@@ -152,9 +149,10 @@ struct TDecodeTask {
 };
 
 // Reads and decodes the tasks on up to four threads; PictureTable is not touched here.
-void DecodeTasks(int fd, std::vector<TDecodeTask>& tasks, QSize minSize) {
+void DecodeTasks(int fd, std::vector<TDecodeTask>& tasks) {
+    const QSize minSize = DecodeSize;
     std::atomic<size_t> next{0};
-    auto work = [&] {
+    const auto work = [&] {
         std::vector<unsigned char> bytes;
         for (size_t k = next++; k < tasks.size(); k = next++) {
             TDecodeTask& task = tasks[k];
@@ -170,32 +168,19 @@ void DecodeTasks(int fd, std::vector<TDecodeTask>& tasks, QSize minSize) {
     };
     // One picture per core, up to four at a time; the GUI thread takes its share and waits.
     const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
-    const size_t helpers = std::min(cores, tasks.size()) - (tasks.empty() ? 0 : 1);
-    std::vector<std::thread> threads;
-    try {
-        for (size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
-    } catch (const std::system_error&) {
-        // Fewer threads to be had: those running, and the GUI thread, share the work.
-    }
-    work();
-    for (std::thread& t : threads) t.join();
+    const size_t helpers = tasks.empty() ? 0 : std::min(cores, tasks.size()) - 1;
+    RunOnThreads(helpers, work);
 }
+
+QString MebiBytes(qint64 bytes) { return QString::number(bytes / (1024 * 1024)); }
 
 }  // namespace
 
-QString PictureNumberList(const int* numbers, int count) {
-    QStringList parts;
-    for (int i = 0; i < count;) {
-        int j = i;
-        while (j + 1 < count && numbers[j + 1] == numbers[j] + 1) ++j;
-        if (j == i)
-            parts << QString::number(numbers[i]);
-        else
-            parts << QStringLiteral("%1-%2").arg(numbers[i]).arg(numbers[j]);
-        i = j + 1;
-    }
-    return parts.join(QStringLiteral(", "));
-}
+void SetPictureDecodeSize(QSize size) { DecodeSize = size.isValid() ? size : PictureDecodeSize(1.0); }
+
+QSize CurrentPictureDecodeSize() { return DecodeSize; }
+
+void SetPictureMemoryBudget(qint64 bytes) { MemoryBudget = bytes; }
 
 void CloseArchive() {
     if (EditorState.ArchiveFile != -1) ::close(EditorState.ArchiveFile);
@@ -207,10 +192,12 @@ void OpenArchive() {
     CloseArchive();
     const QByteArray path = QFile::encodeName(EditorState.ArchiveName);
     struct stat st {};
-    const bool exists = !path.isEmpty() && ::stat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+    const bool exists = !path.isEmpty() && ::stat(path.constData(), &st) == 0;
+    // A folder, a device or a pipe of that name is no archive, and none can be created there.
+    if (path.isEmpty() || (exists && !S_ISREG(st.st_mode))) return FailOpen(-1);
     if (!exists) EditorState.PictureCount = 0;
-    const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | (exists ? 0 : O_CREAT | O_EXCL);
-    const int fd = path.isEmpty() ? -1 : ::open(path.constData(), flags, 0666);
+    const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (exists ? 0 : O_CREAT | O_EXCL);
+    const int fd = ::open(path.constData(), flags, 0666);
     if (fd == -1) return FailOpen(-1);
     // A second program (or a second window of this one) must not write the same archive. A file
     // system that keeps no locks at all still gets its pictures.
@@ -229,57 +216,71 @@ void AppendPicture(const QString& pictureFileName) {
     const int fd = EditorState.ArchiveFile;
     if (fd == -1) return;
     CheckSession();
-    const auto damaged = [&] {
-        return EFileError(QStringLiteral("Cannot add picture %1: the picture archive %2 is damaged")
-                              .arg(pictureFileName, EditorState.ArchiveName));
+    const auto refused = [&](const QString& why) {
+        return EFileError(QStringLiteral("Cannot add picture %1: %2").arg(pictureFileName, why));
     };
-    const auto unreadable = [&] {
-        return EFileError(
-            QStringLiteral("Cannot add picture %1: not a readable JPEG file").arg(pictureFileName));
+    const auto damaged = [&] {
+        return refused(QStringLiteral("the picture archive %1 is damaged").arg(EditorState.ArchiveName));
+    };
+    const auto cannotWrite = [&] {
+        return refused(
+            QStringLiteral("the picture archive %1 cannot be written").arg(EditorState.ArchiveName));
     };
 
     TArchiveHeader header;
-    if (!ReadHeader(fd, &header) || !header.Has(1)) throw damaged();
-    const int32_t n = header.Count();
-    EditorState.PictureCount = std::clamp<int32_t>(n, 0, ArchiveMaxPictures);
-    if (n >= ArchiveMaxPictures) return;
-    if (n < 0 || !header.Has(1 + n)) throw damaged();
-    // T: where the free space begins, behind the last picture. A negative size would put it back
-    // inside earlier pictures and overwrite them.
-    qint64 used = 0;
-    for (int i = 0; i < n; ++i) {
-        if (header.Size(i) < 0) throw damaged();
-        used += header.Size(i);
-    }
-    // Sizes reaching past the end of the file: the pictures they promise are not there, and the
-    // new one would land gigabytes out in a hole.
-    if (ArchiveHeaderSize + used > header.fileSize) throw damaged();
+    if (!ReadArchiveHeader(fd, &header) || !header.HasCount()) throw damaged();
+    const int32_t count = header.Count;
+    EditorState.PictureCount = header.TableCount();
+    if (count >= ArchiveMaxPictures) return;
+    const qint64 freeOffset = header.FreeOffset();
+    if (freeOffset < 0) throw damaged();
 
     QByteArray bytes;
     {
         QFile picture(pictureFileName);
-        if (!picture.open(QIODevice::ReadOnly) || picture.isSequential() || picture.size() > INT32_MAX)
-            throw unreadable();
+        if (!picture.open(QIODevice::ReadOnly) || picture.isSequential())
+            throw refused(QStringLiteral("not a readable JPEG file"));
+        if (picture.size() > MaxPictureFileBytes)
+            throw refused(QStringLiteral("larger than %1 MiB").arg(MebiBytes(MaxPictureFileBytes)));
         bytes = picture.readAll();
-        if (bytes.size() != picture.size()) throw unreadable();
+        if (bytes.size() != picture.size()) throw refused(QStringLiteral("not a readable JPEG file"));
     }
-    TJpegResult decoded =
-        DecodeJpeg(reinterpret_cast<const unsigned char*>(bytes.constData()),
-                   static_cast<size_t>(bytes.size()), PictureDecodeSize(PictureDevicePixelRatio()));
-    if (decoded.image.isNull()) throw unreadable();
+    TJpegResult decoded = DecodeJpeg(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                     static_cast<size_t>(bytes.size()), DecodeSize);
+    if (decoded.image.isNull()) throw refused(QStringLiteral("not a readable JPEG file"));
+    qint64 shownBytes = SlotBytes(decoded.image);
+    for (int i = 0; i < count; ++i) shownBytes += SlotBytes(PictureTable[size_t(i)]);
+    if (shownBytes > MemoryBudget) {
+        throw refused(QStringLiteral("the pictures of %1 would take more than %2 MiB of memory")
+                          .arg(EditorState.ArchiveName, MebiBytes(MemoryBudget)));
+    }
 
     const int32_t length = static_cast<int32_t>(bytes.size());
-    const qint64 offset = ArchiveHeaderSize + used;
+    const qint64 entryOffset = 8 + 4 * static_cast<qint64>(count);
+    // What lies behind the last picture where the new one goes, to be put back if the addition
+    // fails half way.
+    QByteArray overwritten(
+        std::max<qint64>(0, std::min<qint64>(header.FileSize, freeOffset + length) - freeOffset),
+        Qt::Uninitialized);
+    if (ReadAt(fd, overwritten.data(), overwritten.size(), freeOffset) != overwritten.size())
+        throw cannotWrite();
     // The count goes last, after the data is on disk: an addition cut short leaves N pictures.
-    if (!WriteInt32At(fd, length, 8 + 4 * static_cast<qint64>(n)) ||
-        !WriteAt(fd, bytes.constData(), length, offset) || ::fdatasync(fd) != 0 ||
-        !WriteInt32At(fd, n + 1, 4)) {
-        throw EFileError(QStringLiteral("Cannot add picture %1: the picture archive %2 cannot be written")
-                             .arg(pictureFileName, EditorState.ArchiveName));
+    const bool added = WriteInt32At(fd, length, entryOffset) &&
+                       WriteAt(fd, bytes.constData(), length, freeOffset) && ::fdatasync(fd) == 0 &&
+                       WriteInt32At(fd, count + 1, 4) && ::fdatasync(fd) == 0;
+    if (!added) {
+        // Back to the archive as it was, byte for byte: count, size entry, the bytes behind the
+        // last picture and the length. These writes need no new room on the disk.
+        WriteInt32At(fd, count, 4);
+        WriteInt32At(fd, header.Sizes[size_t(count)], entryOffset);
+        WriteAt(fd, overwritten.constData(), overwritten.size(), freeOffset);
+        (void)::ftruncate(fd, header.FileSize);
+        (void)::fdatasync(fd);
+        throw cannotWrite();
     }
-    EditorState.PictureCount = n + 1;
-    Session.pendingIndex = n;
-    Session.pendingSource = TSlotSource{offset, length, false};
+    EditorState.PictureCount = count + 1;
+    Session.pendingIndex = count;
+    Session.pendingSource = TSlotSource{freeOffset, length, false};
     Session.pendingImage = std::move(decoded.image);
 }
 
@@ -288,51 +289,63 @@ void LoadPictures() {
     if (fd == -1) return;
     CheckSession();
     TArchiveHeader header;
-    if (!ReadHeader(fd, &header)) header.bytes = 0;
-    const int32_t n = header.Has(1) ? std::clamp<int32_t>(header.Count(), 0, ArchiveMaxPictures) : 0;
-    EditorState.PictureCount = n;
+    // A header that cannot be read holds no pictures.
+    ReadArchiveHeader(fd, &header);
+    const int32_t count = header.TableCount();
+    EditorState.PictureCount = count;
 
+    // The memory budget goes to the pictures in their order, so the same archive always shows
+    // the same pictures.
     std::vector<TDecodeTask> tasks;
     std::vector<int> failed;
-    qint64 offset = ArchiveHeaderSize;
-    for (int i = 0; i < n; ++i) {
-        const int32_t size = header.HasSize(i) ? header.Size(i) : -1;
-        TSlotSource& source = Session.sources[static_cast<size_t>(i)];
-        const bool inFile =
-            header.HasSize(i) && size > 0 && offset >= ArchiveHeaderSize && offset + size <= header.fileSize;
-        if (source.Same(offset, size) && (source.damaged || !PictureTable[static_cast<size_t>(i)].isNull())) {
+    qint64 budgetUsed = 0;
+    for (int i = 0; i < count; ++i) {
+        const TArchiveHeader::TExtent extent = header.Extent(i);
+        const int32_t size = static_cast<int32_t>(extent.Size);
+        TSlotSource& source = Session.sources[size_t(i)];
+        QImage& slot = PictureTable[size_t(i)];
+        if (source.Same(extent.Offset, size) && (source.damaged || !slot.isNull())) {
             // Decoded (or found damaged and reported) earlier from these very bytes.
-        } else if (!inFile) {
-            PictureTable[static_cast<size_t>(i)] = QImage();
-            source = TSlotSource{offset, size, true};
-            failed.push_back(i);
-        } else if (Session.pendingIndex == i && Session.pendingSource.Same(offset, size)) {
-            PictureTable[static_cast<size_t>(i)] = std::move(Session.pendingImage);
-            source = Session.pendingSource;
-        } else {
-            tasks.push_back(TDecodeTask{i, offset, size, QImage()});
+            budgetUsed += SlotBytes(slot);
+            continue;
         }
-        if (header.HasSize(i)) offset += size;
+        slot = QImage();
+        const bool pending = Session.pendingIndex == i && Session.pendingSource.Same(extent.Offset, size);
+        const TPictureFault fault = pending ? TPictureFault::None : CheckPicture(fd, header, i);
+        const QSize decodedSize = pending                        ? Session.pendingImage.size()
+                                  : fault == TPictureFault::None ? PredictDecodedSize(fd, extent)
+                                                                 : QSize();
+        const qint64 decodedBytes = DecodedPictureBytes(decodedSize);
+        if (!decodedSize.isValid() || budgetUsed + decodedBytes > MemoryBudget) {
+            source = TSlotSource{extent.Offset, size, true};
+            failed.push_back(i);
+        } else if (pending) {
+            slot = std::move(Session.pendingImage);
+            source = Session.pendingSource;
+            budgetUsed += SlotBytes(slot);
+        } else {
+            budgetUsed += decodedBytes;
+            tasks.push_back(TDecodeTask{i, extent.Offset, size, QImage()});
+        }
     }
     Session.pendingIndex = -1;
     Session.pendingImage = QImage();
 
-    DecodeTasks(fd, tasks, PictureDecodeSize(PictureDevicePixelRatio()));
+    DecodeTasks(fd, tasks);
     for (TDecodeTask& task : tasks) {
-        const bool ok = !task.image.isNull();
-        PictureTable[static_cast<size_t>(task.index)] = std::move(task.image);
-        Session.sources[static_cast<size_t>(task.index)] = TSlotSource{task.offset, task.size, !ok};
-        if (!ok) failed.push_back(task.index);
+        const bool decoded = !task.image.isNull();
+        PictureTable[size_t(task.index)] = std::move(task.image);
+        Session.sources[size_t(task.index)] = TSlotSource{task.offset, task.size, !decoded};
+        if (!decoded) failed.push_back(task.index);
     }
-    for (int i = n; i < PictureTableSize; ++i) {
-        PictureTable[static_cast<size_t>(i)] = QImage();
-        Session.sources[static_cast<size_t>(i)] = TSlotSource{};
+    for (int i = count; i < PictureTableSize; ++i) {
+        PictureTable[size_t(i)] = QImage();
+        Session.sources[size_t(i)] = TSlotSource{};
     }
 
     if (failed.empty()) return;
     std::sort(failed.begin(), failed.end());
-    const QString list = PictureNumberList(failed.data(), static_cast<int>(failed.size()));
     const QString what = failed.size() == 1 ? QStringLiteral("picture") : QStringLiteral("pictures");
     throw EFileError(QStringLiteral("Cannot show %1 %2 of %3: damaged or not JPEG data")
-                         .arg(what, list, EditorState.ArchiveName));
+                         .arg(what, NumberRuns(failed), EditorState.ArchiveName));
 }

@@ -58,9 +58,27 @@ QByteArray EncodeWindows1251(const QString& text) {
     return bytes;
 }
 
-bool CanEncodeWindows1251(const QString& text) {
-    for (QChar c : text) {
-        if (ByteOf(c.unicode()) < 0) return false;
+qsizetype FirstCharacterOutsideWindows1251(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (ByteOf(text[i].unicode()) < 0) return i;
     }
-    return true;
+    return -1;
+}
+
+bool CanEncodeWindows1251(const QString& text) { return FirstCharacterOutsideWindows1251(text) < 0; }
+
+const char* TextEncodingName(TTextEncoding encoding) {
+    switch (encoding) {
+        case TTextEncoding::Utf8:
+            return "UTF-8";
+        case TTextEncoding::Windows1251:
+            return "Windows-1251";
+        case TTextEncoding::Utf8Bom:
+            return "UTF-8 with byte-order mark";
+        case TTextEncoding::Utf16Le:
+            return "UTF-16 LE";
+        case TTextEncoding::Utf16Be:
+            return "UTF-16 BE";
+    }
+    return "UTF-8";
 }

@@ -22,8 +22,9 @@ class TMemo : public QPlainTextEdit {
     explicit TMemo(QWidget* parent);
 
     TMouseHandler OnMouseUp;
-    // The encoding of the file the text was last loaded from or saved to.
-    TTextEncoding Encoding = TTextEncoding::Utf8;
+    // How the file the text was last loaded from or saved to holds it: its encoding, and the
+    // stand-ins the editor shows for characters it would take for line breaks.
+    TTextFormat Format;
 
     // A point of the text area in the client pixels the handlers get, and back.
     QPoint ClientFromViewport(QPoint p) const;

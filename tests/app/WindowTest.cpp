@@ -3,6 +3,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include "SaveAsUtf8Dialog.h"
+
 void WindowTest::SetUp() {
     FreshStateTest::SetUp();
     ASSERT_TRUE(dir.isValid());
@@ -12,6 +14,11 @@ void WindowTest::SetUp() {
         return answer;
     };
     KeyboardInputOverride = &keys;
+    // A real "Save it as UTF-8?" box would wait for a click no test gives: declined, and recorded.
+    SaveAsUtf8DialogOverride = [this](const QString& question) {
+        messages << question;
+        return false;
+    };
     form = std::make_unique<TAddItemsForm>();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));

@@ -11,6 +11,8 @@
 
 #include "EditorState.h"
 #include "ExceptionDialog.h"
+#include "PictureArchive.h"
+#include "ProjectBytes.h"
 #include "ProjectFiles.h"
 #include "SaveChangesDialog.h"
 #include "TAddItemsForm.h"
@@ -20,15 +22,12 @@
 
 namespace {
 
+// A segment table of 500 records whose first three hold segments.
 QByteArray PosWithSegments() {
-    QByteArray bytes(PosFileSize, '\0');
-    qToLittleEndian<int32_t>(500, bytes.data());
-    for (int i = 0; i < 3; ++i) {
-        char* rec = bytes.data() + 4 + 12 * i;
-        qToLittleEndian<int32_t>(1, rec);
-        qToLittleEndian<int32_t>(1000 * i, rec + 4);
-        qToLittleEndian<int32_t>(1000 * i + 700, rec + 8);
-    }
+    QByteArray bytes = Int32Bytes({500});
+    for (int i = 0; i < 500; ++i)
+        bytes += i < 3 ? Int32Bytes({1, 1000 * i, 1000 * i + 700}) : Int32Bytes({0, 0, 0});
+    bytes.append(QByteArray(PosFileSize - bytes.size(), '\0'));
     return bytes;
 }
 
@@ -175,6 +174,44 @@ TEST_F(FullDiskTest, SaveIntoAReadOnlyFolderChangesNoFile) {
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(messages.isEmpty());
     ExpectUnchanged(disk, disk.Files());
+}
+
+TEST_F(FullDiskTest, APictureThatDoesNotFitLeavesTheArchiveAsItWas) {
+    TTmpfsMount disk(256 * 1024);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.Error().toStdString() << ")";
+    WriteProject(disk);
+    OpenProject(disk);
+    form->Panel3->show();
+    QApplication::processEvents();
+    // 10 000 bytes: more than the free room in the archive's last page.
+    QByteArray picture = ReadAll(FixturePath(QStringLiteral("jpeg/red.jpg")));
+    picture.append(QByteArray(10000 - picture.size(), '\0'));
+    QTemporaryDir elsewhere;
+    const QString pictureName = elsewhere.filePath(QStringLiteral("red.jpg"));
+    WriteAll(pictureName, picture);
+    TOpenDialog::ExecuteOverride = [pictureName](TOpenDialog& dialog) {
+        dialog.FileName = pictureName;
+        return true;
+    };
+    const QString archive = disk.FilePath(QStringLiteral("lesson.ims"));
+    const QByteArray before = ReadAll(archive);
+
+    ASSERT_GT(disk.FillUp(), 10);
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    ASSERT_EQ(Joined(messages),
+              Joined({ExceptionText(
+                  QStringLiteral("Cannot add picture %1: the picture archive %2 cannot be written")
+                      .arg(pictureName, archive))}));
+    EXPECT_EQ(ReadAll(archive), before);
+    EXPECT_EQ(EditorState.PictureCount, 0);
+
+    messages.clear();
+    disk.FreeFillers(1000);
+    QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    EXPECT_TRUE(messages.isEmpty()) << Joined(messages);
+    EXPECT_EQ(EditorState.PictureCount, 1);
+    EXPECT_EQ(ReadAll(archive).mid(ArchiveHeaderSize), picture);
 }
 
 }  // namespace

@@ -1,45 +1,20 @@
 // Damaged segment tables, picture archives and texts: what is read, what is refused with which
 // message, and that no file changes unless the user saved or added a picture.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
-#include <cstring>
 
 #include "EditorState.h"
 #include "FileError.h"
 #include "PictureArchive.h"
+#include "ProjectBytes.h"
 #include "ProjectFiles.h"
 #include "TestSupport.h"
 
 namespace {
-
-QByteArray Int32s(std::initializer_list<int32_t> values) {
-    QByteArray bytes;
-    for (int32_t v : values) {
-        char le[4];
-        qToLittleEndian(v, le);
-        bytes.append(le, 4);
-    }
-    return bytes;
-}
-
-QByteArray Int16s(std::initializer_list<int16_t> values) {
-    QByteArray bytes;
-    for (int16_t v : values) {
-        char le[2];
-        qToLittleEndian(v, le);
-        bytes.append(le, 2);
-    }
-    return bytes;
-}
-
-QByteArray Archive(const QList<QByteArray>& pictures, const QList<int32_t>& sizes) {
-    QByteArray bytes = Int32s({1, static_cast<int32_t>(sizes.size())});
-    for (int i = 0; i < 500; ++i) bytes += Int32s({i < sizes.size() ? sizes[i] : 0});
-    for (const QByteArray& picture : pictures) bytes += picture;
-    return bytes;
-}
 
 class HostileFilesTest : public FreshStateTest {
   protected:
@@ -80,17 +55,17 @@ TEST_F(HostileFilesTest, PosShorterThanItsCountChangesNothing) {
 }
 
 TEST_F(HostileFilesTest, PosWithNegativeCountChangesNothing) {
-    WriteAll(Path("negative.pos"), Int32s({-3, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    WriteAll(Path("negative.pos"), Int32Bytes({-3, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
     ReadPosFile(Path("negative.pos"));
     EXPECT_TRUE(TableUntouched());
-    WriteAll(Path("lowest.pos"), Int32s({INT32_MIN}) + QByteArray(12004, '\x11'));
+    WriteAll(Path("lowest.pos"), Int32Bytes({INT32_MIN}) + QByteArray(12004, '\x11'));
     ReadPosFile(Path("lowest.pos"));
     EXPECT_TRUE(TableUntouched());
 }
 
 TEST_F(HostileFilesTest, PosCutInsideARecordKeepsTheFieldsBehindTheEnd) {
     // Record 0 whole, then two bytes of record 1's Flag: they replace its low-order bytes.
-    WriteAll(Path("cut.pos"), Int32s({2, 11, 12, 13}) + QByteArray("\x34\x12", 2));
+    WriteAll(Path("cut.pos"), Int32Bytes({2, 11, 12, 13}) + QByteArray("\x34\x12", 2));
     ReadPosFile(Path("cut.pos"));
     EXPECT_EQ(ItemTable[0].Flag, 11);
     EXPECT_EQ(ItemTable[0].Finish, 13);
@@ -102,9 +77,9 @@ TEST_F(HostileFilesTest, PosCutInsideARecordKeepsTheFieldsBehindTheEnd) {
 
 TEST_F(HostileFilesTest, OversizedPosReadsTableBWhereItBeginsAndASaveKeepsTheTail) {
     const int n = 600;
-    QByteArray bytes = Int32s({n});
-    for (int i = 0; i < n; ++i) bytes += Int32s({1, 10 * i, 10 * i + 5});
-    for (int i = 0; i < n; ++i) bytes += Int16s({2, static_cast<int16_t>(i % 500), 3, 0, 0, 0});
+    QByteArray bytes = Int32Bytes({n});
+    for (int i = 0; i < n; ++i) bytes += Int32Bytes({1, 10 * i, 10 * i + 5});
+    for (int i = 0; i < n; ++i) bytes += Int16Bytes({2, static_cast<int16_t>(i % 500), 3, 0, 0, 0});
     const QString path = Path("big.pos");
     WriteAll(path, bytes);
     ReadPosFile(path);
@@ -117,10 +92,10 @@ TEST_F(HostileFilesTest, OversizedPosReadsTableBWhereItBeginsAndASaveKeepsTheTai
     ASSERT_TRUE(WritePosFile(path));
     const QByteArray saved = ReadAll(path);
     ASSERT_EQ(saved.size(), bytes.size());
-    EXPECT_EQ(saved.left(4), Int32s({500}));
+    EXPECT_EQ(saved.left(4), Int32Bytes({500}));
     EXPECT_EQ(saved.mid(PosFileSize), bytes.mid(PosFileSize));
-    EXPECT_EQ(saved.mid(4 + 12 * 499, 12), Int32s({1, 4990, 4995}));
-    EXPECT_EQ(saved.mid(4 + 12 * 500 + 12 * 499, 4), Int16s({2, 499}));
+    EXPECT_EQ(saved.mid(4 + 12 * 499, 12), Int32Bytes({1, 4990, 4995}));
+    EXPECT_EQ(saved.mid(4 + 12 * 500 + 12 * 499, 4), Int16Bytes({2, 499}));
 }
 
 class HostileArchiveTest : public HostileFilesTest {
@@ -162,7 +137,7 @@ class HostileArchiveTest : public HostileFilesTest {
 };
 
 TEST_F(HostileArchiveTest, WildSizesAreDamagedPicturesAndTheArchiveIsNotWrittenOver) {
-    const QByteArray bytes = Archive({red, green}, {static_cast<int32_t>(red.size()), INT32_MAX, -40});
+    const QByteArray bytes = ArchiveBytes({red, green}, {static_cast<int32_t>(red.size()), INT32_MAX, -40});
     const QString path = OpenWith(bytes);
     EXPECT_EQ(LoadMessage(),
               QStringLiteral("Cannot show pictures 1-2 of %1: damaged or not JPEG data").arg(path));
@@ -190,7 +165,7 @@ TEST_F(HostileArchiveTest, SizesPastTheEndOfTheFileRefuseAnAdditionInsteadOfWrit
 
     // One size of 100 bytes in a file with none of them behind the header.
     CloseArchive();
-    const QByteArray promised = Archive({}, {100});
+    const QByteArray promised = ArchiveBytes({}, {100});
     const QString second = OpenWith(promised);
     EXPECT_FALSE(AppendMessage(picture).isEmpty());
     EXPECT_EQ(ReadAll(second), promised);
@@ -199,8 +174,8 @@ TEST_F(HostileArchiveTest, SizesPastTheEndOfTheFileRefuseAnAdditionInsteadOfWrit
 TEST_F(HostileArchiveTest, NonJpegPictureIsRefusedAndOneInsideTheArchiveIsNamed) {
     const QByteArray text = ReadAll(FixturePath(QStringLiteral("jpeg/not-a-jpeg.jpg")));
     const QByteArray bytes =
-        Archive({red, text, green}, {static_cast<int32_t>(red.size()), static_cast<int32_t>(text.size()),
-                                     static_cast<int32_t>(green.size())});
+        ArchiveBytes({red, text, green}, {static_cast<int32_t>(red.size()), static_cast<int32_t>(text.size()),
+                                          static_cast<int32_t>(green.size())});
     const QString path = OpenWith(bytes);
     EXPECT_EQ(LoadMessage(),
               QStringLiteral("Cannot show picture 1 of %1: damaged or not JPEG data").arg(path));
@@ -222,11 +197,30 @@ TEST_F(HostileFilesTest, TextWithInvalidBytesSavesBackByteForByteButForLineBreak
     WriteAll(Path("t.txt"), bytes);
     const TLoadedText loaded = LoadTextFile(Path("t.txt"));
     EXPECT_EQ(loaded.encoding, TTextEncoding::Windows1251);
-    SaveTextFile(Path("t.txt"), loaded.text, EncodingFor(loaded.text, loaded.encoding));
+    SaveTextFile(Path("t.txt"), loaded.text, loaded.encoding);
     QByteArray expected = bytes;
     expected.replace("\n", "\r\n");
     expected.replace("\rlast", "\r\nlast");
     EXPECT_EQ(ReadAll(Path("t.txt")), expected);
+}
+
+TEST_F(HostileFilesTest, CompanionsLinkedToAPipeAreNeitherWrittenNorReplaced) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0644), 0);
+    for (const char* name : {"lesson.pos", "lesson.txr"})
+        ASSERT_EQ(::symlink("pipe", QFile::encodeName(Path(name)).constData()), 0);
+    EXPECT_FALSE(WritePosFile(Path("lesson.pos")));
+    try {
+        SaveTextFile(Path("lesson.txr"), QStringLiteral("second"), TTextEncoding::Utf8);
+        ADD_FAILURE() << "saved into a pipe";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()), QStringLiteral("Cannot create file ") + Path("lesson.txr"));
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(Path("pipe")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // Reading ignores them as well: no file of that name exists.
+    ReadPosFile(Path("lesson.pos"));
+    EXPECT_TRUE(TableUntouched());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QColor>
 
 #include "JpegDecoder.h"
+#include "ProjectBytes.h"
 #include "TestSupport.h"
 
 namespace {
@@ -98,16 +99,28 @@ TEST(JpegDecoder, EveryPrefixOfAJpegIsSafeToDecode) {
     EXPECT_LT(decoded, whole.size() - 1);
 }
 
-TEST(JpegDecoder, HeaderClaimingAGiganticPictureIsRefused) {
-    QByteArray bytes = ReadAll(FixturePath("jpeg/red.jpg"));
-    // Find the baseline frame header (FF C0) and claim 65000 x 65000 pixels.
-    const qsizetype sof = bytes.indexOf(QByteArray("\xff\xc0", 2));
-    ASSERT_GT(sof, 0);
-    bytes[sof + 5] = char(0xfd);
-    bytes[sof + 6] = char(0xe8);
-    bytes[sof + 7] = char(0xfd);
-    bytes[sof + 8] = char(0xe8);
-    EXPECT_EQ(Scaled(bytes, QSize(250, 167)), QSize(8125, 8125));
-    const TJpegResult result = Decode(bytes, QSize(250, 167));
-    EXPECT_TRUE(result.image.isNull());
+TEST(JpegDecoder, HeaderClaimingAGiganticPictureIsRefusedBeforeDecoding) {
+    const QByteArray red = ReadAll(FixturePath("jpeg/red.jpg"));
+    for (const QSize claimed : {QSize(37800, 37800), QSize(65000, 4200), QSize(16385, 16384)}) {
+        const QByteArray bytes = JpegClaimingSize(red, uint16_t(claimed.width()), uint16_t(claimed.height()));
+        EXPECT_FALSE(Scaled(bytes, QSize(250, 167)).isValid());
+        const TJpegResult result = Decode(bytes, QSize(1, 1));
+        EXPECT_TRUE(result.image.isNull());
+        EXPECT_EQ(result.error, QStringLiteral("Picture of %1 x %2 pixels is too large")
+                                    .arg(claimed.width())
+                                    .arg(claimed.height()));
+    }
+    // 16384 x 16384 is the most a header may claim, and only in a file of 256 KiB or more: a byte
+    // for every 1024 pixels.
+    const QByteArray most = JpegClaimingSize(red, 16384, 16384);
+    const auto scaledIn = [&](size_t fileSize) {
+        return ScaledJpegSize(reinterpret_cast<const unsigned char*>(most.constData()), size_t(most.size()),
+                              QSize(250, 167), fileSize);
+    };
+    EXPECT_EQ(scaledIn(256 * 1024), QSize(2048, 2048));
+    EXPECT_FALSE(scaledIn(256 * 1024 - 1).isValid());
+    const TJpegResult thin = Decode(JpegClaimingSize(red, 5000, 5000), QSize(1, 1));
+    EXPECT_TRUE(thin.image.isNull());
+    EXPECT_EQ(thin.error,
+              QStringLiteral("%1 bytes cannot hold a picture of 5000 x 5000 pixels").arg(red.size()));
 }

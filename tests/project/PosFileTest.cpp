@@ -1,6 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <cstdint>
@@ -8,46 +12,17 @@
 
 #include "EditorState.h"
 #include "FileSizeLimit.h"
+#include "ObeyPermissions.h"
+#include "ProjectBytes.h"
 #include "ProjectFiles.h"
 #include "TestSupport.h"
 
 namespace {
 
-void AddInt32(QByteArray& bytes, int32_t v) {
-    char b[4];
-    qToLittleEndian<int32_t>(v, b);
-    bytes.append(b, 4);
-}
-
-void AddInt16(QByteArray& bytes, int16_t v) {
-    char b[2];
-    qToLittleEndian<int16_t>(v, b);
-    bytes.append(b, 2);
-}
-
-int32_t Int32At(const QByteArray& bytes, qsizetype at) {
-    return qFromLittleEndian<int32_t>(bytes.constData() + at);
-}
-int16_t Int16At(const QByteArray& bytes, qsizetype at) {
-    return qFromLittleEndian<int16_t>(bytes.constData() + at);
-}
-
-// Table A value of record i in the files these tests build.
-int32_t AValue(int i, int field) { return 1000 * i + field + 1; }
-int16_t BValue(int i, int field) { return int16_t(100 * (i % 300) + field + 1); }
-
-// A segment table of n records in both tables, as it would be laid out.
-QByteArray PosFile(int32_t n) {
-    QByteArray bytes;
-    AddInt32(bytes, n);
-    for (int i = 0; i < n; ++i) {
-        for (int f = 0; f < 3; ++f) AddInt32(bytes, AValue(i, f));
-    }
-    for (int i = 0; i < n; ++i) {
-        for (int f = 0; f < 6; ++f) AddInt16(bytes, BValue(i, f));
-    }
-    return bytes;
-}
+// Table A and B values of record i in the files these tests build.
+int32_t AValue(int i, int field) { return PosAValue(i, field); }
+int16_t BValue(int i, int field) { return PosBValue(i, field); }
+QByteArray PosFile(int32_t n) { return PosWithDistinctFields(n); }
 
 // Fills every record with a value no test file holds, so untouched records are visible.
 void FillRecords() {
@@ -260,5 +235,54 @@ TEST_F(PosFileTest, SaveThatRunsOutOfRoomLeavesThePreviousFile) {
     }
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadAll(pos), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("lesson.pos")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("lesson.pos")});
+}
+
+TEST_F(PosFileTest, AFileThatCanBeWrittenButNotReadIsSavedInPlaceWithItsTail) {
+    QByteArray old = PosFile(600);
+    WriteAll(pos, old);
+    const QByteArray name = QFile::encodeName(pos);
+    ASSERT_EQ(::chmod(name.constData(), 0200), 0);
+    ItemTable[3].Start = 4242;
+    bool written = false;
+    bool active = false;
+    {
+        TObeyPermissions obey;
+        active = obey.Active();
+        written = WritePosFile(pos);
+    }
+    ::chmod(name.constData(), 0600);
+    ASSERT_TRUE(active) << "permissions could not be made to hold";
+    EXPECT_TRUE(written);
+    const QByteArray bytes = ReadAll(pos);
+    ASSERT_EQ(bytes.size(), old.size());
+    EXPECT_EQ(Int32At(bytes, 4 + 12 * 3 + 4), 4242);
+    EXPECT_EQ(bytes.mid(PosFileSize), old.mid(PosFileSize));
+}
+
+TEST_F(PosFileTest, ASparseTailIsKeptWithoutFillingItsHoles) {
+    // 4 GiB of table and tail on disk as a few kilobytes: one block of data far out.
+    WriteAll(pos, PosFile(500));
+    const QByteArray name = QFile::encodeName(pos);
+    const qint64 size = qint64(4) << 30;
+    const qint64 markAt = qint64(3) << 30;
+    {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ASSERT_EQ(::pwrite(fd, "far out", 7, markAt), 7);
+        ::close(fd);
+    }
+    ItemTable[0].Finish = 99;
+    ASSERT_TRUE(WritePosFile(pos));
+    struct stat st {};
+    ASSERT_EQ(::stat(name.constData(), &st), 0);
+    EXPECT_EQ(st.st_size, size);
+    EXPECT_LT(qint64(st.st_blocks) * 512, qint64(1) << 20);
+    QFile file(pos);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Int32At(file.read(16), 12), 99);
+    ASSERT_TRUE(file.seek(markAt - 1));
+    EXPECT_EQ(file.read(9), QByteArray("\0far out\0", 9));
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -71,7 +73,7 @@ TEST(DecodeText, MalformedUtf8FallsBackAndRoundTrips) {
         QByteArray("\xED\xA0\x80"),      // an encoded surrogate
         QByteArray("ok \xE2\x82"),       // cut short at the end
         QByteArray("\xF4\x90\x80\x80"),  // beyond U+10FFFF
-        QByteArray("\xFF\xFE"),
+        QByteArray("\xFF\x41"),          // a byte no UTF-8 has
     };
     for (const QByteArray& bytes : samples) {
         const TLoadedText loaded = DecodeText(bytes);
@@ -80,28 +82,99 @@ TEST(DecodeText, MalformedUtf8FallsBackAndRoundTrips) {
     }
 }
 
-TEST(DecodeText, ByteOrderMarkIsKeptAsACharacter) {
-    const QByteArray bytes("\xEF\xBB\xBFline");
+TEST(DecodeText, AByteOrderMarkNamesTheEncodingAndIsWrittenBack) {
+    struct TCase {
+        QByteArray bytes;  // two lines with a lone line break, as another editor saved them
+        QByteArray saved;  // after a load and a save: CR LF in the file's own units
+        TTextEncoding encoding;
+    };
+    const QString text = QStringLiteral("line one\r\nвторая");
+    const TCase cases[] = {
+        {"\xEF\xBB\xBF" + QStringLiteral("line one\nвторая").toUtf8(), "\xEF\xBB\xBF" + text.toUtf8(),
+         TTextEncoding::Utf8Bom},
+        {QByteArray("\xFF\xFE", 2) +
+             QByteArray::fromHex("6c0069006e00650020006f006e0065000a00320442043e04400430044f04"),
+         QByteArray("\xFF\xFE", 2) +
+             QByteArray::fromHex("6c0069006e00650020006f006e0065000d000a00320442043e04400430044f04"),
+         TTextEncoding::Utf16Le},
+        {QByteArray("\xFE\xFF", 2) + QByteArray::fromHex("006c0069006e00650020006f006e0065000d04320440"),
+         QByteArray("\xFE\xFF", 2) + QByteArray::fromHex("006c0069006e00650020006f006e0065000d000a04320440"),
+         TTextEncoding::Utf16Be},
+    };
+    for (const TCase& c : cases) {
+        const TLoadedText loaded = DecodeText(c.bytes);
+        EXPECT_EQ(loaded.encoding, c.encoding) << TextEncodingName(c.encoding);
+        EXPECT_EQ(loaded.text,
+                  c.encoding == TTextEncoding::Utf16Be ? QStringLiteral("line one\r\nвр") : text);
+        EXPECT_EQ(EncodeText(loaded.text, loaded.encoding), c.saved) << TextEncodingName(c.encoding);
+    }
+    // A mark alone is an empty text that keeps its mark.
+    EXPECT_EQ(DecodeText(QByteArray("\xFF\xFE", 2)).text, QString());
+    EXPECT_EQ(EncodeText(QString(), TTextEncoding::Utf16Le), QByteArray("\xFF\xFE", 2));
+    // An odd number of bytes behind FF FE is no UTF-16, and a mark before bytes that are not
+    // UTF-8 is no UTF-8: both are Windows-1251 ("яю", "п»ї") and come back byte for byte.
+    for (const QByteArray& bytes : {QByteArray("\xFF\xFE\x41"), QByteArray("\xEF\xBB\xBF\xE0")}) {
+        const TLoadedText loaded = DecodeText(bytes);
+        EXPECT_EQ(loaded.encoding, TTextEncoding::Windows1251);
+        EXPECT_EQ(EncodeText(loaded.text, loaded.encoding), bytes);
+    }
+}
+
+TEST(DecodeText, Utf8WithSeparatorsAndNoncharactersIsReadAsUtf8) {
+    const QByteArray bytes(
+        "a\xE2\x80\xA8 b\xE2\x80\xA9 c\xEF\xB7\x90\xEF\xB7\x91\xEF\xBF\xBF\xF0\x9F\xBF\xBEz");
     const TLoadedText loaded = DecodeText(bytes);
     EXPECT_EQ(loaded.encoding, TTextEncoding::Utf8);
-    EXPECT_EQ(loaded.text.size(), 5);
+    EXPECT_EQ(loaded.text, QString::fromUtf8(bytes));
     EXPECT_EQ(EncodeText(loaded.text, loaded.encoding), bytes);
 }
 
-TEST(DecodeText, Utf8WithEditorBlockSeparatorsIsKeptAsBytes) {
-    // U+2029 would split a line in the editor, so the text could not be saved back as it came.
-    const QByteArray bytes("a\xE2\x80\xA9z");
-    const TLoadedText loaded = DecodeText(bytes);
-    EXPECT_EQ(loaded.encoding, TTextEncoding::Windows1251);
-    EXPECT_EQ(EncodeText(loaded.text, loaded.encoding), bytes);
+TEST(EditorText, LineBreakingCharactersAreHeldAsStandInsAndComeBack) {
+    const QString text = QStringLiteral("a\u2028b\u2029c\uFDD0d\uFDD1e\uE001\r\nnext");
+    TTextFormat format{TTextEncoding::Utf8, 0};
+    const QString held = ToEditorText(text, format);
+    // U+E001 is the text's own, so the stand-ins start at the next block of four.
+    EXPECT_EQ(format.standInBase, 0xE004);
+    EXPECT_EQ(held, QStringLiteral("a\uE004b\uE005c\uE006d\uE007e\uE001\r\nnext"));
+    EXPECT_EQ(FromEditorText(held, format), text);
+    // A text without such characters is held as it is, and nothing maps back.
+    TTextFormat plain{TTextEncoding::Utf8, 0};
+    EXPECT_EQ(ToEditorText(QStringLiteral("x\uE004"), plain), QStringLiteral("x\uE004"));
+    EXPECT_EQ(plain.standInBase, 0);
+    EXPECT_EQ(FromEditorText(QStringLiteral("x\uE004"), plain), QStringLiteral("x\uE004"));
 }
 
-TEST(EncodingFor, KeepsWindows1251WhileEveryCharacterFits) {
-    EXPECT_EQ(EncodingFor(QStringLiteral("Ёжик № 5 — «да»"), TTextEncoding::Windows1251),
-              TTextEncoding::Windows1251);
-    EXPECT_EQ(EncodingFor(QStringLiteral("Ёжик 中"), TTextEncoding::Windows1251), TTextEncoding::Utf8);
-    EXPECT_EQ(EncodingFor(QStringLiteral("plain"), TTextEncoding::Utf8), TTextEncoding::Utf8);
-    EXPECT_EQ(EncodeWindows1251(QStringLiteral("a中")), QByteArray("a?"));
+TEST(PlanTextSave, AWindows1251TextThatCannotHoldACharacterAsksFirst) {
+    const TTextSavePlan plan =
+        PlanTextSave(QStringLiteral("Ёжик 中 и 🙂"), TTextEncoding::Windows1251);
+    EXPECT_EQ(plan.problem, TSaveProblem::MissingCharacter);
+    EXPECT_EQ(plan.missing, QStringLiteral("中"));
+    EXPECT_EQ(PlanTextSave(QStringLiteral("ok 🙂"), TTextEncoding::Windows1251).missing,
+              QStringLiteral("🙂"));
+    const TTextSavePlan fits = PlanTextSave(QStringLiteral("Ёжик № 5 — «да»"), TTextEncoding::Windows1251);
+    EXPECT_EQ(fits.problem, TSaveProblem::None);
+    EXPECT_EQ(fits.bytes, QByteArray("\xA8\xE6\xE8\xEA \xB9 5 \x97 \xAB\xE4\xE0\xBB"));
+}
+
+TEST(PlanTextSave, Windows1251BytesThatWouldReadBackAsOtherLettersAreFound) {
+    // "Рѓ" is D0 83 in Windows-1251, which is "Ѓ" in UTF-8; "яю" in front of an even number of
+    // bytes reads as UTF-16.
+    for (const QString& text : {QStringLiteral("Рѓ"), QStringLiteral("яюка")}) {
+        const TTextSavePlan plan = PlanTextSave(text, TTextEncoding::Windows1251);
+        EXPECT_EQ(plan.problem, TSaveProblem::ReadsBackDifferently) << text.toStdString();
+        EXPECT_NE(DecodeText(plan.bytes).text, text);
+        const TTextSavePlan utf8 = PlanTextSave(text, TTextEncoding::Utf8);
+        EXPECT_EQ(utf8.problem, TSaveProblem::None);
+        EXPECT_EQ(DecodeText(utf8.bytes).text, text);
+    }
+    // Plain ASCII reads back the same whatever it is taken for.
+    EXPECT_EQ(PlanTextSave(QStringLiteral("plain"), TTextEncoding::Windows1251).problem, TSaveProblem::None);
+    // A UTF-8 text that begins with U+FEFF gets a mark in front, or the next load would take
+    // its first character for one.
+    const QString zeroWidth = QStringLiteral("\uFEFFstart");
+    const TTextSavePlan marked = PlanTextSave(zeroWidth, TTextEncoding::Utf8);
+    EXPECT_EQ(marked.encoding, TTextEncoding::Utf8Bom);
+    EXPECT_EQ(DecodeText(marked.bytes).text, zeroWidth);
 }
 
 class TextFileTest : public ::testing::Test {
@@ -181,5 +254,31 @@ TEST_F(TextFileTest, SaveThatRunsOutOfRoomLeavesThePreviousFile) {
     }
     EXPECT_TRUE(failed);
     EXPECT_EQ(ReadAll(Path("t.txt")), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("t.txt")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("t.txt")});
+}
+
+TEST_F(TextFileTest, ATextBeyondTheMemoCapacityIsRefused) {
+    const QString tooLarge = QStringLiteral("Text exceeds memo capacity");
+    const auto loadMessage = [&](const QString& path) -> QString {
+        try {
+            return QString::number(LoadMemoText(path).text.size());
+        } catch (const EFileError& e) {
+            return QString::fromUtf8(e.what());
+        }
+    };
+    // Line breaks count: the file's lone LF becomes CR LF.
+    WriteAll(Path("full.txt"), QByteArray(MemoCapacity - 2, 'x') + "\n");
+    EXPECT_EQ(loadMessage(Path("full.txt")), QString::number(MemoCapacity));
+    WriteAll(Path("over.txt"), QByteArray(MemoCapacity - 1, 'x') + "\n");
+    EXPECT_EQ(loadMessage(Path("over.txt")), tooLarge);
+    EXPECT_EQ(LoadTextFile(Path("over.txt")).text.size(), MemoCapacity + 1);
+    // A file far too large is refused before it is read: 100 GiB of nothing on disk.
+    QFile huge(Path("huge.txt"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(qint64(100) << 30));
+    huge.close();
+    EXPECT_EQ(loadMessage(Path("huge.txt")), tooLarge);
+    // A pipe is no text file; reading it would never end.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.txt")).constData(), 0644), 0);
+    EXPECT_EQ(loadMessage(Path("pipe.txt")), QStringLiteral("Cannot open file ") + Path("pipe.txt"));
 }

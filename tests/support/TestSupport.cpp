@@ -5,6 +5,8 @@
 
 #include "ExceptionDialog.h"
 #include "KeyboardInput.h"
+#include "PictureArchive.h"
+#include "SaveAsUtf8Dialog.h"
 #include "SaveChangesDialog.h"
 #include "SoundMain.h"
 #include "SoundOutput.h"
@@ -17,10 +19,13 @@ void ResetTestWorld() {
     FirstAudioBufferObserver = nullptr;
     ExceptionDialogOverride = nullptr;
     SaveChangesDialogOverride = nullptr;
+    SaveAsUtf8DialogOverride = nullptr;
     TOpenDialog::ExecuteOverride = nullptr;
     KeyboardInputOverride = nullptr;
     Player.Release();
     Player.FileName.clear();
+    SetPictureDecodeSize(QSize());
+    SetPictureMemoryBudget(PictureMemoryBudget);
     ResetEditorState();
 }
 

@@ -24,7 +24,7 @@ TEST(ArchiveScanTest, ExtentsFollowTheSizeTableAndStayInsideTheFile) {
     WriteAll(path, Archive(3, {10, 20, 31}, 60));
     const TArchiveScan scan = ScanArchive(path);
     ASSERT_EQ(scan.State, TArchiveScan::TState::Read);
-    EXPECT_TRUE(scan.HeaderComplete);
+    EXPECT_TRUE(scan.Complete());
     EXPECT_EQ(scan.FormatWord, 7);
     EXPECT_EQ(scan.Count, 3);
     EXPECT_EQ(scan.TableCount(), 3);
@@ -34,12 +34,18 @@ TEST(ArchiveScanTest, ExtentsFollowTheSizeTableAndStayInsideTheFile) {
     EXPECT_EQ(second.Offset, 2018);
     EXPECT_EQ(second.Size, 20);
     EXPECT_TRUE(second.Inside);
-    EXPECT_EQ(ReadArchivePicture(path, second), QByteArray(20, 'x'));
+    QByteArray bytes;
+    TPictureFault fault = TPictureFault::None;
+    // Not a JPEG: its bytes are not read.
+    EXPECT_FALSE(ReadArchivePicture(path, scan, 1, &bytes, &fault));
+    EXPECT_EQ(fault, TPictureFault::NotJpegStart);
+    EXPECT_TRUE(bytes.isEmpty());
     // 2038 + 31 = 2069: one byte past the end.
     const TArchiveScan::TExtent third = scan.Extent(2);
     EXPECT_EQ(third.Offset, 2038);
     EXPECT_FALSE(third.Inside);
-    EXPECT_TRUE(ReadArchivePicture(path, third).isEmpty());
+    EXPECT_FALSE(ReadArchivePicture(path, scan, 2, &bytes, &fault));
+    EXPECT_EQ(fault, TPictureFault::PastEnd);
     EXPECT_FALSE(scan.Extent(500).Inside);
     EXPECT_FALSE(scan.Extent(-1).Inside);
 }
@@ -70,7 +76,7 @@ TEST(ArchiveScanTest, MissingAndShortFiles) {
     WriteAll(path, bytes);
     const TArchiveScan scan = ScanArchive(path);
     EXPECT_EQ(scan.State, TArchiveScan::TState::Read);
-    EXPECT_FALSE(scan.HeaderComplete);
+    EXPECT_FALSE(scan.Complete());
     EXPECT_EQ(scan.Count, 2);
     EXPECT_EQ(scan.Sizes[0], 5);
     // Entry 1 is cut off after two of its bytes: it reads as 0.

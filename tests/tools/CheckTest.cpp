@@ -142,6 +142,8 @@ TEST_F(CheckTest, PictureNumbersOutsideTheArchiveAndOddCounts) {
 TEST_F(CheckTest, DamagedPictures) {
     WriteSoundProject();
     WriteArchive({Jpeg(QStringLiteral("red.jpg")), Jpeg(QStringLiteral("not-a-jpeg.jpg"))});
+    ExpectProblem(QStringLiteral("picture 1: does not start with the JPEG start marker"));
+    WriteArchive({Jpeg(QStringLiteral("red.jpg")), Jpeg(QStringLiteral("cut-header.jpg"))});
     ExpectProblem(QStringLiteral("picture 1: does not decode as a JPEG"));
 
     const QByteArray gradient = Jpeg(QStringLiteral("gradient.jpg"));
@@ -172,6 +174,16 @@ TEST_F(CheckTest, AnArchiveWhoseSizesPointPastItsEnd) {
     PatchInt32(QStringLiteral("ims"), 12, 1000000);
     ExpectProblem(QString::asprintf("picture 1: 1000000 bytes at offset %lld run past the end of the archive",
                                     static_cast<long long>(2008 + redSize)));
+
+    // Inside the file, but larger than any picture may be: not read at all.
+    WriteSoundProject();
+    PatchInt32(QStringLiteral("ims"), 12, 70000000);
+    {
+        QFile ims(Path(QStringLiteral("ims")));
+        ASSERT_TRUE(ims.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(ims.resize(2008 + redSize + 70000000));
+    }
+    ExpectProblem(QStringLiteral("picture 1: 70000000 bytes, more than the 67108864 a picture may have"));
 
     WriteSoundProject();
     PatchInt32(QStringLiteral("ims"), 8, -10);

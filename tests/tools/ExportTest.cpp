@@ -1,6 +1,8 @@
 // sorvelle-cli export: the bound lines in every format, read back by real readers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -272,6 +274,23 @@ TEST_F(ExportTest, OutputThatCannotBeWrittenExitsOne) {
         Export("json", {QStringLiteral("-o"), dir_.filePath(QStringLiteral("no/such/dir/out.json"))});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(ErrLines(r).size(), 1);
+}
+
+TEST_F(ExportTest, OutputOntoAPipeOrALinkToOneIsRefusedAndLeavesIt) {
+    WriteText("a\r\n");
+    const QString pipe = dir_.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    const QString link = dir_.filePath(QStringLiteral("out.srt"));
+    ASSERT_TRUE(QFile::link(pipe, link));
+    for (const QString& output : {pipe, link}) {
+        const TCliResult r = Export("srt", {QStringLiteral("-o"), output});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(ErrLines(r), QStringList{QStringLiteral("sorvelle-cli export: cannot write ") + output});
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), pipe);
 }
 
 TEST_F(ExportTest, ExportChangesNoProjectFile) {
