@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "Features.h"
 #include "Pauses.h"
@@ -118,6 +121,36 @@ struct TSpokenLine {
     TFeatures Features;
     int64_t SpeechFrames = 0;
 };
+
+// The synthesizer's output for a text also depends on what it spoke before (its pitch flutter
+// and filters carry on from call to call). The speech of the last alignment's lines is kept, so
+// that aligning the same lines again gives the same segments.
+using TSpokenCache = std::unordered_map<std::string, std::shared_ptr<const TSpokenLine>>;
+std::mutex SpokenMutex;
+TSpokenCache SpokenLines;
+
+std::shared_ptr<const TSpokenLine> PreviousSpeech(const std::string& key) {
+    std::lock_guard lock(SpokenMutex);
+    const auto it = SpokenLines.find(key);
+    return it == SpokenLines.end() ? nullptr : it->second;
+}
+
+// Frames kept at most (about 60 MiB, two hours of speech); past that only the last alignment's.
+constexpr int64_t KeptFrames = 600'000;
+
+void KeepSpeech(TSpokenCache current) {
+    std::lock_guard lock(SpokenMutex);
+    int64_t frames = 0;
+    for (const auto& entry : current) frames += entry.second->Features.Count;
+    // Earlier lines stay as long as there is room.
+    for (const auto& [key, line] : SpokenLines) {
+        if (current.count(key)) continue;
+        frames += line->Features.Count;
+        if (frames > KeptFrames) break;
+        current.emplace(key, line);
+    }
+    SpokenLines = std::move(current);
+}
 
 // The lines between two fixed segments and the stretch of the recording between them.
 struct TChunk {
@@ -270,7 +303,7 @@ std::vector<TPause> ChunkPauses(const std::vector<TPause>& all, int64_t begin, i
 }
 
 void AlignChunk(const TChunk& chunk,
-                const std::vector<TSpokenLine>& spoken,
+                const std::vector<std::shared_ptr<const TSpokenLine>>& spoken,
                 const TNormalization& synthNorm,
                 const TRecordingAnalysis& rec,
                 int threads,
@@ -287,7 +320,7 @@ void AlignChunk(const TChunk& chunk,
     }
     std::vector<int64_t> speechFrom, speechTo;
     for (int line : chunk.Lines) {
-        const TSpokenLine& s = spoken[size_t(line)];
+        const TSpokenLine& s = *spoken[size_t(line)];
         speechFrom.push_back(query.Count);
         speechTo.push_back(query.Count + std::max<int64_t>(1, s.SpeechFrames));
         AppendNormalized(s.Features, 0, s.Features.Count, synthNorm, query);
@@ -462,28 +495,38 @@ TAlignResult AlignLines(const TAlignRequest& request,
     std::vector<TChunk> chunks = SplitAtFixedLines(request, speak);
     std::vector<int> order;
     for (const TChunk& c : chunks) order.insert(order.end(), c.Lines.begin(), c.Lines.end());
-    std::vector<TSpokenLine> spoken(request.Lines.size());
+    std::vector<std::shared_ptr<const TSpokenLine>> spoken(request.Lines.size());
+    TSpokenCache cache;
     std::vector<int16_t> speech;
     for (size_t n = 0; n < order.size(); ++n) {
         if (Cancelled(cancel)) break;
         const size_t i = size_t(order[n]);
         const std::string text = request.Lines[i].Text.toUtf8().toStdString();
-        if (!synth.Speak(result.Voice, SynthRate, text, speech, cancel)) {
-            if (Cancelled(cancel)) break;
-            speech.clear();
+        const std::string key = result.Voice + '\n' + text;
+        if (auto known = PreviousSpeech(key)) {
+            spoken[i] = known;
+        } else {
+            if (!synth.Speak(result.Voice, SynthRate, text, speech, cancel)) {
+                if (Cancelled(cancel)) break;
+                speech.clear();
+            }
+            auto line = std::make_shared<TSpokenLine>();
+            line->SpeechFrames = int64_t(speech.size() + TFeatures::Hop - 1) / TFeatures::Hop;
+            speech.resize(size_t(line->SpeechFrames + GapFrames) * TFeatures::Hop, 0);
+            line->Features = ComputeFeatures(speech.data(), int64_t(speech.size()));
+            spoken[i] = line;
         }
-        spoken[i].SpeechFrames = int64_t(speech.size() + TFeatures::Hop - 1) / TFeatures::Hop;
-        speech.resize(size_t(spoken[i].SpeechFrames + GapFrames) * TFeatures::Hop, 0);
-        spoken[i].Features = ComputeFeatures(speech.data(), int64_t(speech.size()));
+        cache[key] = spoken[i];
         report(int(int64_t(SynthShare) * int64_t(n + 1) / int64_t(order.size())));
     }
+    if (!Cancelled(cancel)) KeepSpeech(std::move(cache));
     if (analysis.joinable()) analysis.join();
     if (Cancelled(cancel)) {
         result.Status = TAlignStatus::Cancelled;
         return result;
     }
     std::vector<const TFeatures*> parts;
-    for (int i : order) parts.push_back(&spoken[size_t(i)].Features);
+    for (int i : order) parts.push_back(&spoken[size_t(i)]->Features);
     const TNormalization synthNorm = Normalization(parts);
 
     // Chunks are independent: with several, each thread takes whole chunks; with one, the warp
