@@ -9,6 +9,7 @@ Sets (each a folder under OUT with p.txt, p.mp3 and truth.tsv):
             pauses, an intro jingle and a spoken title before the text.
   other-ru  Russian by festival's Russian voice and eSpeak NG, tempo changes, noise, the text in
             Windows-1251.
+  other-hard  English as other-en with pauses of only 0.1 to 0.35 s and more noise.
 truth.tsv: one row per line: line number, start and end of its speech in seconds of the
 recording as encoded. ref.raw: the first 30 s of the recording before encoding (11025 Hz, mono,
 signed 16-bit), so that the benchmark can measure the encoder's delay.
@@ -192,7 +193,7 @@ def make_set(out, lines, tools, rng, pause_range, noise_db, tempo_range, intro, 
 
 def main():
     out = sys.argv[1]
-    which = sys.argv[2:] or ["espeak", "other-en", "other-ru"]
+    which = sys.argv[2:] or ["espeak", "other-en", "other-ru", "other-hard"]
     rng = random.Random(20261209)
     if "espeak" in which:
         lines = [en_sentence(rng, (1, 2, 2, 3)) for _ in range(480)]
@@ -204,6 +205,12 @@ def main():
         voices = ["flite:kal", "flite:awb", "flite:rms", "flite:slt", "festival:kal_diphone"]
         make_set(os.path.join(out, "other-en"), lines, voices, rng, (0.12, 0.6), -36, (0.85, 1.15),
                  "Lesson seven. A day in the village.", "utf-8", 48)
+    if "other-hard" in which:
+        # Short pauses and more noise: the pauses are hard to tell from the breaks inside a line.
+        lines = [en_sentence(rng, (1, 2)) for _ in range(60)]
+        voices = ["flite:kal", "flite:awb", "flite:rms", "flite:slt", "festival:kal_diphone", "espeak:en-us+f2"]
+        make_set(os.path.join(out, "other-hard"), lines, voices, rng, (0.1, 0.35), -30, (0.85, 1.15),
+                 "Lesson nine. Short pauses.", "utf-8", 40)
     if "other-ru" in which:
         lines = [ru_sentence(rng) for _ in range(40)]
         voices = ["festival:msu_ru_nsh_clunits", "festival:msu_ru_nsh_clunits", "espeak:ru"]

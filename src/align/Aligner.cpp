@@ -101,16 +101,23 @@ void AppendNormalized(const TFeatures& f, int64_t from, int64_t to, const TNorma
 
 // The recording's side, computed once.
 struct TRecordingAnalysis {
-    TFeatures Features;
+    TSequence Frames;  // every frame, normalised for the warp
     TNormalization Norm;
     TEnergyTrack Track;
     TLevels Levels;
     std::vector<TPause> Pauses;
 };
 
-void AnalyseRecording(const int16_t* samples, int64_t count, int threads, TRecordingAnalysis& a) {
-    a.Features = ComputeFeatures(samples, count, threads);
-    a.Norm = Normalization({&a.Features});
+void AnalyseRecording(const int16_t* samples,
+                      int64_t count,
+                      int threads,
+                      const std::atomic<bool>* cancel,
+                      TRecordingAnalysis& a) {
+    const TFeatures features = ComputeFeatures(samples, count, threads, cancel);
+    if (Cancelled(cancel)) return;
+    a.Norm = Normalization({&features});
+    a.Frames.Values.reserve(size_t(features.Count * Dim));
+    AppendNormalized(features, 0, features.Count, a.Norm, a.Frames);
     a.Track = MeasureEnergy(samples, count);
     a.Levels = EstimateLevels(a.Track.Db);
     a.Pauses = FindPauses(a.Track, a.Levels, MinPause);
@@ -311,6 +318,9 @@ void AlignChunk(const TChunk& chunk,
                 std::vector<TLineSegment>& out) {
     if (chunk.Lines.empty() || chunk.End - chunk.Begin < TFeatures::Hop * 4) return;
     TSequence query;
+    int64_t queryFrames = GapFrames;
+    for (int line : chunk.Lines) queryFrames += spoken[size_t(line)]->Features.Count;
+    query.Values.reserve(size_t(queryFrames * Dim));
     // Silence in front too, so that the quiet before the first line costs nothing; the lines'
     // own gaps follow them.
     {
@@ -326,11 +336,12 @@ void AlignChunk(const TChunk& chunk,
         AppendNormalized(s.Features, 0, s.Features.Count, synthNorm, query);
     }
     const int64_t f0 = chunk.Begin / TFeatures::Hop;
-    const int64_t f1 = std::min(rec.Features.Count, (chunk.End + TFeatures::Hop - 1) / TFeatures::Hop);
+    const int64_t f1 = std::min(rec.Frames.Count, (chunk.End + TFeatures::Hop - 1) / TFeatures::Hop);
+    if (f1 - f0 < 4) return;
     TSequence reference;
     reference.Dim = Dim;
-    reference.Values.reserve(size_t((f1 - f0) * Dim));
-    AppendNormalized(rec.Features, f0, f1, rec.Norm, reference);
+    reference.Count = f1 - f0;
+    reference.View = rec.Frames.Frame(f0);
     TWarpOptions options;
     options.Threads = threads;
     options.SkipCost = SkipCostShare * TypicalDistance(query, reference);
@@ -481,9 +492,10 @@ TAlignResult AlignLines(const TAlignRequest& request,
     TRecordingAnalysis rec;
     std::thread analysis;
     if (threads > 1) {
-        analysis = std::thread([&] { AnalyseRecording(request.Samples, request.SampleCount, 1, rec); });
+        analysis =
+            std::thread([&] { AnalyseRecording(request.Samples, request.SampleCount, 1, cancel, rec); });
     } else {
-        AnalyseRecording(request.Samples, request.SampleCount, 1, rec);
+        AnalyseRecording(request.Samples, request.SampleCount, 1, cancel, rec);
     }
     struct TJoin {
         std::thread& t;

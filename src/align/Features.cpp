@@ -95,13 +95,19 @@ class TFftPlan {
     fftwf_plan plan_ = nullptr;
 };
 
-void ComputeRange(const int16_t* s, int64_t count, int64_t from, int64_t to, TFeatures& f) {
+void ComputeRange(const int16_t* s,
+                  int64_t count,
+                  int64_t from,
+                  int64_t to,
+                  TFeatures& f,
+                  const std::atomic<bool>* cancel) {
     const TMelBank& bank = MelBank();
     TFftPlan fft;
     float* in = fft.In();
     float mel[MelBands];
     float frame[TFeatures::Window];
     for (int64_t i = from; i < to; ++i) {
+        if (cancel && i % 2048 == 0 && cancel->load(std::memory_order_relaxed)) return;
         const int64_t begin = i * TFeatures::Hop + TFeatures::Hop / 2 - TFeatures::Window / 2;
         double energy = 0.0;
         for (int n = 0; n < TFeatures::Window; ++n) {
@@ -137,7 +143,10 @@ void ComputeRange(const int16_t* s, int64_t count, int64_t from, int64_t to, TFe
 
 }  // namespace
 
-TFeatures ComputeFeatures(const int16_t* samples, int64_t count, int threads) {
+TFeatures ComputeFeatures(const int16_t* samples,
+                          int64_t count,
+                          int threads,
+                          const std::atomic<bool>* cancel) {
     TFeatures f;
     f.Count = count > 0 ? (count + TFeatures::Hop - 1) / TFeatures::Hop : 0;
     f.Cepstrum.assign(size_t(f.Count * TFeatures::Cepstra), 0.0f);
@@ -145,10 +154,11 @@ TFeatures ComputeFeatures(const int16_t* samples, int64_t count, int threads) {
     threads = int(std::clamp<int64_t>(threads, 1, std::max<int64_t>(1, f.Count / 1000)));
     std::vector<std::thread> workers;
     for (int t = 1; t < threads; ++t) {
-        workers.emplace_back(
-            [&, t] { ComputeRange(samples, count, f.Count * t / threads, f.Count * (t + 1) / threads, f); });
+        workers.emplace_back([&, t] {
+            ComputeRange(samples, count, f.Count * t / threads, f.Count * (t + 1) / threads, f, cancel);
+        });
     }
-    ComputeRange(samples, count, 0, f.Count / threads, f);
+    ComputeRange(samples, count, 0, f.Count / threads, f, cancel);
     for (std::thread& w : workers) w.join();
     // Regression slope over two frames each side, the ends held.
     f.Delta.assign(f.Cepstrum.size(), 0.0f);

@@ -3,6 +3,7 @@
 // energy of 25 ms windows every 10 ms (Hop positions). Frame i stands for positions
 // i * Hop .. (i + 1) * Hop - 1.
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -20,8 +21,12 @@ struct TFeatures {
 };
 
 // Frames for ceil(count / Hop) windows centred on each frame's positions (zeros outside the
-// signal). Uses `threads` threads (at least 1); the result does not depend on their number.
-TFeatures ComputeFeatures(const int16_t* samples, int64_t count, int threads = 1);
+// signal). Uses `threads` threads (at least 1); the result does not depend on their number. When
+// cancel is set on the way, the frames after that point are left at zero.
+TFeatures ComputeFeatures(const int16_t* samples,
+                          int64_t count,
+                          int threads = 1,
+                          const std::atomic<bool>* cancel = nullptr);
 
 // Appends b's frames to a.
 void AppendFeatures(TFeatures& a, const TFeatures& b);

@@ -226,25 +226,28 @@ std::vector<TWarpRow> WarpSubsequence(const TSequence& query,
                                       const TWarpOptions& options,
                                       const std::atomic<bool>* cancel) {
     if (query.Count == 0 || reference.Count == 0 || query.Dim != reference.Dim) return {};
-    // Pyramid: level k holds sequences halved k times.
-    std::vector<TSequence> qs{query}, rs{reference};
-    while (qs.back().Count * rs.back().Count > options.CoarseCells && qs.back().Count > 1 &&
-           rs.back().Count > 1) {
-        qs.push_back(Halve(qs.back()));
-        rs.push_back(Halve(rs.back()));
+    // Pyramid: level k holds sequences halved k times; level 0 is the caller's, not a copy.
+    std::vector<TSequence> qs, rs;
+    auto q = [&](size_t level) -> const TSequence& { return level == 0 ? query : qs[level - 1]; };
+    auto r = [&](size_t level) -> const TSequence& { return level == 0 ? reference : rs[level - 1]; };
+    size_t levels = 1;
+    while (q(levels - 1).Count * r(levels - 1).Count > options.CoarseCells && q(levels - 1).Count > 1 &&
+           r(levels - 1).Count > 1) {
+        TSequence hq = Halve(q(levels - 1)), hr = Halve(r(levels - 1));
+        qs.push_back(std::move(hq));
+        rs.push_back(std::move(hr));
+        ++levels;
     }
     std::vector<TCell> path;
-    for (size_t level = qs.size(); level-- > 0;) {
-        const TSequence& q = qs[level];
-        const TSequence& r = rs[level];
+    for (size_t level = levels; level-- > 0;) {
         TBand band;
-        if (level + 1 == qs.size()) {
-            band.Lo.assign(size_t(q.Count), 0);
-            band.Hi.assign(size_t(q.Count), r.Count - 1);
+        if (level + 1 == levels) {
+            band.Lo.assign(size_t(q(level).Count), 0);
+            band.Hi.assign(size_t(q(level).Count), r(level).Count - 1);
         } else {
-            band = Project(path, q.Count, r.Count, options.Radius);
+            band = Project(path, q(level).Count, r(level).Count, options.Radius);
         }
-        path = BandPath(q, r, band, options.SkipCost, options.Threads, cancel);
+        path = BandPath(q(level), r(level), band, options.SkipCost, options.Threads, cancel);
         if (path.empty()) return {};
     }
     std::vector<TWarpRow> rows(size_t(query.Count));

@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <vector>
 
-// Frames of fixed dimension, frame by frame.
+// Frames of fixed dimension, frame by frame: in Values, or in another sequence's values that
+// View points into (which must outlive this one).
 struct TSequence {
     int Dim = 0;
     int64_t Count = 0;
     std::vector<float> Values;
-    const float* Frame(int64_t i) const { return Values.data() + i * Dim; }
+    const float* View = nullptr;
+    const float* Frame(int64_t i) const { return (View ? View : Values.data()) + i * Dim; }
 };
 
 // For each query frame, the reference frames matched to it and the mean local cost there.

@@ -8,6 +8,7 @@
 #include "EditorState.h"
 #include "ExceptionDialog.h"
 #include "ProjectBaseline.h"
+#include "TAlignJob.h"
 #include "TDockLayout.h"
 #include "TForScroll.h"
 
@@ -56,6 +57,7 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
     AddItemsForm = this;
     CreateComponents();
     WireEvents();
+    SetUpAlign();
 
     // A second window in one run (the tests make several) replaces the first one's scrollers.
     delete EditorState.ZoomScroller;
@@ -79,6 +81,7 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
 }
 
 TAddItemsForm::~TAddItemsForm() {
+    CancelAlign();
     if (AddItemsForm == this) AddItemsForm = nullptr;
 }
 
@@ -270,6 +273,7 @@ void TAddItemsForm::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    CancelAlign();
     RunHandler([&] { FormClose(this); });
     e->accept();
 }
