@@ -20,7 +20,12 @@ namespace {
 constexpr int SynthRate = 200;
 // Silence after each synthesized line, so that the pause between two lines has a counterpart.
 constexpr int GapFrames = 25;
-constexpr int Dim = 2 * TFeatures::Cepstra + 1;
+// The lower cepstra only: they hold the broad spectral shape that tells sounds apart, the higher
+// ones mostly the voice, which differs between the narrator and the synthesizer.
+constexpr int UsedCepstra = 8;
+constexpr int Dim = 2 * UsedCepstra + 1;
+// Weight of the cepstra, and of their slopes, against the speech/silence dimension.
+constexpr float CepstrumWeight = 1.5f;
 // Weight of the cepstral slopes against the cepstra.
 constexpr float DeltaWeight = 0.5f;
 // Weight of the speech/silence dimension against the unit-variance cepstra.
@@ -88,9 +93,9 @@ void AppendNormalized(const TFeatures& f, int64_t from, int64_t to, const TNorma
         const float a = 1.0f / (1.0f + std::exp(-(f.Energy[size_t(i)] - n.Threshold) / 2.0f));
         const float* c = f.Frame(i);
         const float* s = f.Slope(i);
-        for (int d = 0; d < TFeatures::Cepstra; ++d)
-            out.Values.push_back(a * (c[d] - n.Mean[d]) * n.InvStd[d]);
-        for (int d = 0; d < TFeatures::Cepstra; ++d) {
+        for (int d = 0; d < UsedCepstra; ++d)
+            out.Values.push_back(CepstrumWeight * a * (c[d] - n.Mean[d]) * n.InvStd[d]);
+        for (int d = 0; d < UsedCepstra; ++d) {
             const int x = TFeatures::Cepstra + d;
             out.Values.push_back(DeltaWeight * a * (s[d] - n.Mean[x]) * n.InvStd[x]);
         }
@@ -105,6 +110,7 @@ struct TRecordingAnalysis {
     TNormalization Norm;
     TEnergyTrack Track;
     TLevels Levels;
+    TLevels HighLevels;
     std::vector<TPause> Pauses;
 };
 
@@ -120,7 +126,8 @@ void AnalyseRecording(const int16_t* samples,
     AppendNormalized(features, 0, features.Count, a.Norm, a.Frames);
     a.Track = MeasureEnergy(samples, count);
     a.Levels = EstimateLevels(a.Track.Db);
-    a.Pauses = FindPauses(a.Track, a.Levels, MinPause);
+    a.HighLevels = EstimateLevels(a.Track.HighDb);
+    a.Pauses = FindPauses(a.Track, a.Levels, a.HighLevels, MinPause);
 }
 
 // One line's synthesized speech: its features with the gap behind, and its speech frames.
@@ -344,6 +351,7 @@ void AlignChunk(const TChunk& chunk,
     reference.View = rec.Frames.Frame(f0);
     TWarpOptions options;
     options.Threads = threads;
+    // Skipping costs less than matching unrelated speech, more than matching the right one.
     options.SkipCost = SkipCostShare * TypicalDistance(query, reference);
     const std::vector<TWarpRow> rows = WarpSubsequence(query, reference, options, cancel);
     if (rows.empty()) return;

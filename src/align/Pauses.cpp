@@ -28,11 +28,17 @@ TEnergyTrack MeasureEnergy(const int16_t* samples, int64_t count) {
     TEnergyTrack t;
     const int64_t blocks = (count + TEnergyTrack::Step - 1) / TEnergyTrack::Step;
     t.Db.resize(size_t(blocks));
+    t.HighDb.resize(size_t(blocks));
     for (int64_t b = 0; b < blocks; ++b) {
         const int64_t from = b * TEnergyTrack::Step, to = std::min(count, from + TEnergyTrack::Step);
-        double e = 0.0;
-        for (int64_t p = from; p < to; ++p) e += double(samples[p]) * samples[p];
+        double e = 0.0, h = 0.0;
+        for (int64_t p = from; p < to; ++p) {
+            e += double(samples[p]) * samples[p];
+            const double d = double(samples[p]) - (p > 0 ? samples[p - 1] : 0);
+            h += d * d;
+        }
         t.Db[size_t(b)] = float(10.0 * std::log10(e / double(to - from) + 1e-2));
+        t.HighDb[size_t(b)] = float(10.0 * std::log10(h / double(to - from) + 1e-2));
     }
     return t;
 }
@@ -47,18 +53,26 @@ TLevels EstimateLevels(const std::vector<float>& db) {
     return l;
 }
 
-std::vector<TPause> FindPauses(const TEnergyTrack& track, const TLevels& levels, int64_t minLength) {
+std::vector<TPause> FindPauses(const TEnergyTrack& track,
+                               const TLevels& levels,
+                               const TLevels& high,
+                               int64_t minLength) {
     const std::vector<float> s = Smoothed(track.Db);
+    const std::vector<float> sh = Smoothed(track.HighDb);
+    auto quiet = [&](int64_t b) { return s[size_t(b)] < levels.Threshold && sh[size_t(b)] < high.Threshold; };
+    auto loud = [&](int64_t b) {
+        return track.Db[size_t(b)] > levels.Edge || track.HighDb[size_t(b)] > high.Edge;
+    };
     const int64_t n = track.Blocks();
     const int64_t step = TEnergyTrack::Step;
     std::vector<TPause> pauses;
     for (int64_t b = 0; b < n;) {
-        if (s[size_t(b)] >= levels.Threshold) {
+        if (!quiet(b)) {
             ++b;
             continue;
         }
         int64_t e = b;
-        while (e < n && s[size_t(e)] < levels.Threshold) ++e;
+        while (e < n && quiet(e)) ++e;
         if ((e - b) * step >= minLength) {
             TPause p;
             p.Begin = b * step;
@@ -68,7 +82,7 @@ std::vector<TPause> FindPauses(const TEnergyTrack& track, const TLevels& levels,
             const int64_t mid = (b + e) / 2;
             int64_t lastLoud = b - 1;
             for (int64_t k = b; k < mid; ++k) {
-                if (track.Db[size_t(k)] > levels.Edge) {
+                if (loud(k)) {
                     lastLoud = k;
                 } else if (k - lastLoud > 3) {
                     break;
@@ -76,7 +90,7 @@ std::vector<TPause> FindPauses(const TEnergyTrack& track, const TLevels& levels,
             }
             int64_t firstLoud = e;
             for (int64_t k = e - 1; k >= mid; --k) {
-                if (track.Db[size_t(k)] > levels.Edge) {
+                if (loud(k)) {
                     firstLoud = k;
                 } else if (firstLoud - k > 3) {
                     break;

@@ -6,10 +6,13 @@
 #include <cstdint>
 #include <vector>
 
-// Energy in blocks of Step positions (5 ms), dB of the block's mean square.
+// Energy in blocks of Step positions (5 ms), dB of the block's mean square: of the signal, and of
+// its first difference, which weighs the high frequencies where fricatives and bursts lie and
+// where hum and pink noise are weak.
 struct TEnergyTrack {
     static constexpr int Step = 55;
     std::vector<float> Db;
+    std::vector<float> HighDb;
     int64_t Blocks() const { return int64_t(Db.size()); }
 };
 
@@ -35,7 +38,11 @@ TEnergyTrack MeasureEnergy(const int16_t* samples, int64_t count);
 // Levels of a series of dB values (blocks or frames).
 TLevels EstimateLevels(const std::vector<float>& db);
 // Quiet runs of at least minLength positions, in order; a run at the very start or end of the
-// recording counts too.
-std::vector<TPause> FindPauses(const TEnergyTrack& track, const TLevels& levels, int64_t minLength);
+// recording counts too. A block is quiet when both of its energies are below their thresholds
+// (levels of Db, high of HighDb).
+std::vector<TPause> FindPauses(const TEnergyTrack& track,
+                               const TLevels& levels,
+                               const TLevels& high,
+                               int64_t minLength);
 // The quietest position within from .. to (smoothed over 15 ms), for a boundary where no pause is.
 int64_t QuietestPosition(const TEnergyTrack& track, int64_t from, int64_t to);

@@ -57,10 +57,11 @@ TEST(AlignPartsTest, PausesFollowTheRecordingsOwnNoiseFloor) {
     }
     const TEnergyTrack track = MeasureEnergy(s.data(), int64_t(s.size()));
     const TLevels levels = EstimateLevels(track.Db);
+    const TLevels high = EstimateLevels(track.HighDb);
     EXPECT_LT(levels.Floor, levels.Edge);
     EXPECT_LT(levels.Edge, levels.Threshold);
     EXPECT_LT(levels.Threshold, levels.Speech);
-    const std::vector<TPause> pauses = FindPauses(track, levels, 660);
+    const std::vector<TPause> pauses = FindPauses(track, levels, high, 660);
     // At the start, between the bursts (250 and 300 ms), and at the end; none inside a burst.
     ASSERT_EQ(pauses.size(), 4u);
     auto near = [](int64_t position, double seconds) {
