@@ -1,6 +1,6 @@
 // Aligns the narrations made by scripts/make-align-bench.sh and prints time, real-time factor,
 // peak memory and accuracy against the true start and end of every line's speech.
-// Usage: bench_align [SET_FOLDER ...]   (default: build/bench/align/espeak, other-en, other-ru)
+// Usage: bench_align [SET_FOLDER ...]   (default: build/bench/align/espeak, other-en, other-hard, other-ru)
 #include <sys/resource.h>
 
 #include <QFile>
@@ -91,7 +91,10 @@ bool RunSet(const QString& folder) {
     }
     int16_t* samples = nullptr;
     int32_t count = 0;
+    const auto d0 = std::chrono::steady_clock::now();
     player->Decode(&samples, nullptr, &count);
+    const double decodeWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - d0).count();
+    const long decodedMiB = PeakMiB();
     const std::unique_ptr<int16_t[]> owner(samples);
     const int delay = MeasureDelay(samples, count, folder + QStringLiteral("/ref.raw"));
 
@@ -144,6 +147,10 @@ bool RunSet(const QString& folder) {
     std::printf("  wall %.2f s (cpu %.2f s), real-time factor %.0f, peak memory %ld MiB\n", wall,
                 cpu(after) - cpu(before), seconds / wall, PeakMiB());
     std::printf(
+        "  baseline: Decode of the recording %.2f s (alignment / decode %.1f), peak memory after it %ld "
+        "MiB\n",
+        decodeWall, wall / std::max(1e-6, decodeWall), decodedMiB);
+    std::printf(
         "  clean lines %d of %d (%.1f %%), boundary error median %.0f ms, 95th percentile %.0f ms, "
         "low confidence %d\n",
         clean, scored, 100.0 * clean / std::max(1, scored), 1000 * Percentile(errors, 0.5),
@@ -157,7 +164,7 @@ int main(int argc, char** argv) {
     QStringList sets;
     for (int i = 1; i < argc; ++i) sets << QString::fromLocal8Bit(argv[i]);
     if (sets.isEmpty()) {
-        for (const char* s : {"espeak", "other-en", "other-ru"})
+        for (const char* s : {"espeak", "other-en", "other-hard", "other-ru"})
             sets << QStringLiteral(SORVELLE_SOURCE_DIR "/build/bench/align/") + QLatin1String(s);
     }
     bool ok = true;

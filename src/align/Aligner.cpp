@@ -8,6 +8,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "Boundaries.h"
 #include "Features.h"
 #include "Pauses.h"
 #include "SpeechSynth.h"
@@ -24,23 +25,17 @@ constexpr int GapFrames = 25;
 // ones mostly the voice, which differs between the narrator and the synthesizer.
 constexpr int UsedCepstra = 8;
 constexpr int Dim = 2 * UsedCepstra + 1;
-// Weight of the cepstra, and of their slopes, against the speech/silence dimension.
+// Weight of the unit-variance cepstra against the speech/silence dimension.
 constexpr float CepstrumWeight = 1.5f;
 // Weight of the cepstral slopes against the cepstra.
 constexpr float DeltaWeight = 0.5f;
-// Weight of the speech/silence dimension against the unit-variance cepstra.
+// Weight of the speech/silence dimension: 1 for speech, 0 for silence, times this.
 constexpr float ActivityWeight = 3.0f;
 // Shortest quiet run taken as a pause, positions (60 ms).
 constexpr int64_t MinPause = 660;
-// Silence left around a line's speech, positions (25 ms), and the share of a pause it may take.
-constexpr int64_t Margin = 276;
+// Silence left around a line's speech, positions (30 ms), and the share of a pause it may take.
+constexpr int64_t Margin = 331;
 constexpr double MarginShare = 0.4;
-// How far from the warped boundary a pause is looked for, positions (1.5 s), and the scale of
-// the distance cost (0.3 s).
-constexpr int64_t SearchWindow = 16538;
-constexpr double DistanceScale = 3308.0;
-constexpr double NoPauseCost = 3.0;
-constexpr double LengthBonus = 0.5;
 // Skipping a recording frame that no line speaks costs this share of matching unrelated frames.
 constexpr double SkipCostShare = 0.75;
 
@@ -173,17 +168,6 @@ struct TChunk {
     std::vector<int> Lines;  // request lines, in order
 };
 
-struct TBoundaryChoice {
-    int Pause = -1;  // index into the chunk's pauses; -1: none near
-    double Distance = 0.0;
-};
-
-struct TWarpedLine {
-    int64_t Start = 0;  // positions the warp maps the line's speech to
-    int64_t Finish = 0;
-    float Cost = 0.0f;  // mean local cost along the line's path
-};
-
 // The median distance of frame pairs taken evenly over both sequences: what matching unrelated
 // frames costs.
 float TypicalDistance(const TSequence& a, const TSequence& b) {
@@ -204,116 +188,6 @@ float TypicalDistance(const TSequence& a, const TSequence& b) {
     }
     std::nth_element(d.begin(), d.begin() + Pairs / 2, d.end());
     return d[Pairs / 2];
-}
-
-int64_t IntervalDistance(int64_t aLo, int64_t aHi, int64_t bLo, int64_t bHi) {
-    if (aHi < bLo) return bLo - aHi;
-    if (bHi < aLo) return aLo - bHi;
-    return 0;
-}
-
-// Boundary b lies before line b (b = 0: the first line's start; b = K: the last line's finish).
-// Picks for every boundary a pause near where the warp put it, monotone over the boundaries, by
-// a small dynamic programme: near is better, longer is better, no pause at all costs a fixed
-// amount.
-std::vector<TBoundaryChoice> ChooseBoundaries(const std::vector<TWarpedLine>& warped,
-                                              const std::vector<TPause>& pauses) {
-    const int k = int(warped.size());
-    struct TState {
-        int Pause;
-        int Last;  // the last pause taken up to here, -1 when none
-        double Cost;
-        int Back;
-        double Distance;
-    };
-    std::vector<std::vector<TState>> states(size_t(k + 1));
-    for (int b = 0; b <= k; ++b) {
-        int64_t lo, hi;
-        if (b == 0) {
-            lo = hi = warped[0].Start;
-        } else if (b == k) {
-            lo = hi = warped[size_t(k - 1)].Finish;
-        } else {
-            lo = std::min(warped[size_t(b - 1)].Finish, warped[size_t(b)].Start);
-            hi = std::max(warped[size_t(b - 1)].Finish, warped[size_t(b)].Start);
-        }
-        std::vector<TState> here;
-        const std::vector<TState>* before = b > 0 ? &states[size_t(b - 1)] : nullptr;
-        auto bestBefore = [&](int pause, int& back) {
-            double best = std::numeric_limits<double>::infinity();
-            back = -1;
-            if (!before) return 0.0;
-            for (size_t s = 0; s < before->size(); ++s) {
-                const TState& st = (*before)[s];
-                if (pause >= 0 && st.Last >= pause) continue;
-                if (st.Cost < best) {
-                    best = st.Cost;
-                    back = int(s);
-                }
-            }
-            return best;
-        };
-        // Pauses are in order: look from the first one that can be in reach.
-        auto first = std::lower_bound(pauses.begin(), pauses.end(), lo - SearchWindow,
-                                      [](const TPause& p, int64_t x) { return p.SpeechStart < x; });
-        for (auto it = first; it != pauses.end() && it->SpeechEnd <= hi + SearchWindow; ++it) {
-            const int p = int(it - pauses.begin());
-            int64_t d;
-            if (b == 0) {
-                d = std::abs(it->SpeechStart - hi);
-            } else if (b == k) {
-                d = std::abs(it->SpeechEnd - lo);
-            } else {
-                d = IntervalDistance(lo, hi, it->SpeechEnd, it->SpeechStart);
-            }
-            if (d > SearchWindow) continue;
-            const double x = double(d) / DistanceScale;
-            double cost = std::min(x * x, 9.0);
-            if (b > 0 && b < k) {
-                const double len = std::clamp(double(it->Length()), 551.0, 16538.0);
-                cost -= LengthBonus * std::log(len / 1103.0);
-            }
-            int back;
-            const double prior = bestBefore(p, back);
-            if (b > 0 && back < 0) continue;
-            here.push_back({p, p, prior + cost, back, double(d)});
-        }
-        int back;
-        const double prior = bestBefore(-1, back);
-        here.push_back({-1, back >= 0 ? (*before)[size_t(back)].Last : -1, prior + NoPauseCost, back, 0.0});
-        states[size_t(b)] = std::move(here);
-    }
-    std::vector<TBoundaryChoice> choice(size_t(k + 1));
-    const std::vector<TState>& last = states[size_t(k)];
-    int s = int(std::min_element(last.begin(), last.end(),
-                                 [](const TState& a, const TState& b) { return a.Cost < b.Cost; }) -
-                last.begin());
-    for (int b = k; b >= 0; --b) {
-        const TState& st = states[size_t(b)][size_t(s)];
-        choice[size_t(b)] = {st.Pause, st.Distance};
-        s = st.Back;
-    }
-    return choice;
-}
-
-// The pauses that lie in the chunk, cut at its ends, with a pause of no length at an end where
-// the speech begins or ends right there.
-std::vector<TPause> ChunkPauses(const std::vector<TPause>& all, int64_t begin, int64_t end) {
-    std::vector<TPause> out;
-    for (const TPause& p : all) {
-        if (p.End <= begin || p.Begin >= end) continue;
-        TPause c = p;
-        c.Begin = std::max(c.Begin, begin);
-        c.End = std::min(c.End, end);
-        c.SpeechEnd = std::clamp(c.SpeechEnd, c.Begin, c.End);
-        c.SpeechStart = std::clamp(c.SpeechStart, c.SpeechEnd, c.End);
-        if (p.Begin < begin) c.SpeechEnd = begin;
-        if (p.End > end) c.SpeechStart = end;
-        out.push_back(c);
-    }
-    if (out.empty() || out.front().Begin > begin) out.insert(out.begin(), TPause{begin, begin, begin, begin});
-    if (out.back().End < end) out.push_back(TPause{end, end, end, end});
-    return out;
 }
 
 void AlignChunk(const TChunk& chunk,
@@ -411,12 +285,7 @@ void AlignChunk(const TChunk& chunk,
         seg.Start = int32_t(start);
         seg.Finish = int32_t(finish);
         const double match = std::clamp(2.0 - double(warped[i].Cost) / medianCost, 0.0, 1.0);
-        auto pauseQuality = [&](const TBoundaryChoice& c) {
-            if (c.Pause < 0) return 0.0;
-            const double x = c.Distance / DistanceScale;
-            return std::exp(-x * x);
-        };
-        double quality = 0.4 * match + 0.3 * pauseQuality(choice[i]) + 0.3 * pauseQuality(choice[i + 1]);
+        double quality = 0.4 * match + 0.3 * PauseQuality(choice[i]) + 0.3 * PauseQuality(choice[i + 1]);
         if (synthTotal > 0.0 && recTotal > 0.0) {
             const double expected = double(speechTo[i] - speechFrom[i]) / synthTotal * recTotal;
             const double ratio = double(finish - start) / std::max(1.0, expected);
