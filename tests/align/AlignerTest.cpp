@@ -20,9 +20,12 @@ void ExpectClean(const TNarration& n, const TAlignResult& r, size_t line, const 
     const TSpan& t = n.Truth[line];
     EXPECT_LE(seg.Start, t.Start + Tolerance) << what << " line " << line << " starts late";
     EXPECT_GE(seg.Finish, t.Finish - Tolerance) << what << " line " << line << " ends early";
-    if (line > 0) EXPECT_GE(seg.Start, n.Truth[line - 1].Finish - Tolerance) << what << " line " << line;
-    if (line + 1 < n.Truth.size())
+    if (line > 0) {
+        EXPECT_GE(seg.Start, n.Truth[line - 1].Finish - Tolerance) << what << " line " << line;
+    }
+    if (line + 1 < n.Truth.size()) {
         EXPECT_LE(seg.Finish, n.Truth[line + 1].Start + Tolerance) << what << " line " << line;
+    }
     // No more than about 50 ms of silence around the speech.
     EXPECT_GE(seg.Start, t.Start - 2 * Tolerance) << what << " line " << line;
     EXPECT_LE(seg.Finish, t.Finish + 2 * Tolerance) << what << " line " << line;
@@ -138,7 +141,8 @@ TEST(AlignerTest, GivesTheSameSegmentsAgainWithOneThreadOrTwo) {
     TAlignRequest two = RequestFor(n);
     two.Threads = 2;
     // Other lines spoken in between must not change the next result.
-    TAlignRequest other = RequestFor(LoadNarration("three"));
+    const TNarration three = LoadNarration("three");
+    TAlignRequest other = RequestFor(three);
     other.Lines[0].Text = QStringLiteral("Something else entirely, with fricatives: sss, shh, fff.");
     const TAlignResult a = AlignLines(one), b = AlignLines(two);
     ASSERT_EQ(AlignLines(other).Status, TAlignStatus::Ok);
