@@ -1,6 +1,6 @@
 // Aligns the narrations made by scripts/make-align-bench.sh and prints time, real-time factor,
 // peak memory and accuracy against the true start and end of every line's speech.
-// Usage: bench_align [SET_FOLDER ...]   (default: build/bench/align/espeak, other-en, other-hard, other-ru)
+// Usage: bench_align [SET_FOLDER ...]   (default: build/bench/align/espeak, other-*)
 #include <sys/resource.h>
 
 #include <QFile>
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
     QStringList sets;
     for (int i = 1; i < argc; ++i) sets << QString::fromLocal8Bit(argv[i]);
     if (sets.isEmpty()) {
-        for (const char* s : {"espeak", "other-en", "other-hard", "other-ru"})
+        for (const char* s : {"espeak", "other-en", "other-hard", "other-short", "other-ru"})
             sets << QStringLiteral(SORVELLE_SOURCE_DIR "/build/bench/align/") + QLatin1String(s);
     }
     bool ok = true;

@@ -10,6 +10,8 @@ Sets (each a folder under OUT with p.txt, p.mp3 and truth.tsv):
   other-ru  Russian by festival's Russian voice and eSpeak NG, tempo changes, noise, the text in
             Windows-1251.
   other-hard  English as other-en with pauses of only 0.1 to 0.35 s and more noise.
+  other-short  English with short lines (one or two words) among long ones, tempo +-20 %, an
+            intro and an outro.
 truth.tsv: one row per line: line number, start and end of its speech in seconds of the
 recording as encoded. ref.raw: the first 30 s of the recording before encoding (11025 Hz, mono,
 signed 16-bit), so that the benchmark can measure the encoder's delay.
@@ -135,7 +137,7 @@ def tempo(path, factor, pitch_cents):
     os.replace(out, path)
 
 
-def make_set(out, lines, tools, rng, pause_range, noise_db, tempo_range, intro, encoding, bitrate):
+def make_set(out, lines, tools, rng, pause_range, noise_db, tempo_range, intro, encoding, bitrate, outro=None):
     os.makedirs(out, exist_ok=True)
     work = os.path.join(out, "work")
     os.makedirs(work, exist_ok=True)
@@ -164,6 +166,11 @@ def make_set(out, lines, tools, rng, pause_range, noise_db, tempo_range, intro, 
         truth.append((n, start / RATE, len(pcm) // 2 / RATE))
         if n % 50 == 0:
             print(f"{out}: line {n} of {len(lines)}", file=sys.stderr)
+    if outro:
+        # Speech after the last line that no line holds.
+        closing = os.path.join(work, "outro.wav")
+        synthesize(tools[0], outro, closing, rng)
+        pcm += silence(0.9) + read_mono(closing)
     pcm += silence(1.0)
     clean = os.path.join(work, "clean.wav")
     with wave.open(clean, "wb") as w:
@@ -193,7 +200,7 @@ def make_set(out, lines, tools, rng, pause_range, noise_db, tempo_range, intro, 
 
 def main():
     out = sys.argv[1]
-    which = sys.argv[2:] or ["espeak", "other-en", "other-ru", "other-hard"]
+    which = sys.argv[2:] or ["espeak", "other-en", "other-ru", "other-hard", "other-short"]
     rng = random.Random(20261209)
     if "espeak" in which:
         lines = [en_sentence(rng, (1, 2, 2, 3)) for _ in range(480)]
@@ -211,6 +218,13 @@ def main():
         voices = ["flite:kal", "flite:awb", "flite:rms", "flite:slt", "festival:kal_diphone", "espeak:en-us+f2"]
         make_set(os.path.join(out, "other-hard"), lines, voices, rng, (0.1, 0.35), -30, (0.85, 1.15),
                  "Lesson nine. Short pauses.", "utf-8", 40)
+    if "other-short" in which:
+        # Short lines among long ones, tempo +-20 %, and an outro after the last line.
+        short = ["Yes.", "No, thank you.", "Chapter two.", "Why?", "Look at the river!", "He nods."]
+        lines = [rng.choice(short) if rng.random() < 0.3 else en_sentence(rng, (1, 2)) for _ in range(50)]
+        voices = ["flite:kal", "flite:awb", "flite:rms", "flite:slt", "festival:kal_diphone"]
+        make_set(os.path.join(out, "other-short"), lines, voices, rng, (0.12, 0.5), -33, (0.8, 1.25),
+                 "Welcome to lesson twelve. Listen carefully.", "utf-8", 32, "Thank you for listening.")
     if "other-ru" in which:
         lines = [ru_sentence(rng) for _ in range(40)]
         voices = ["festival:msu_ru_nsh_clunits", "festival:msu_ru_nsh_clunits", "espeak:ru"]

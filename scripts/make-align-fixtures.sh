@@ -3,14 +3,14 @@
 # lame). Each NAME.mp3 has NAME.txt (its lines) and NAME.truth (per line: start and end of its
 # speech in seconds of the recording before encoding). The voices and speeds differ from what the
 # aligner synthesizes, and a little noise lies under everything.
-# Usage: scripts/make-align-fixtures.sh   (needs: apt-get install espeak-ng sox lame)
+# Usage: scripts/make-align-fixtures.sh   (needs: apt-get install espeak-ng sox lame bc)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=tests/fixtures/align
 mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-for tool in espeak-ng sox lame; do
+for tool in espeak-ng sox lame bc iconv; do
   command -v "$tool" >/dev/null || { echo "make-align-fixtures: $tool is missing" >&2; exit 1; }
 done
 
