@@ -11,13 +11,11 @@ extern const TCommand InfoCommand;
 extern const TCommand ExportCommand;
 extern const TCommand ImportCommand;
 extern const TCommand CheckCommand;
+extern const TCommand AlignCommand;
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
-        InfoCommand,
-        ExportCommand,
-        ImportCommand,
-        CheckCommand,
+        InfoCommand, ExportCommand, ImportCommand, CheckCommand, AlignCommand,
     };
     return commands;
 }

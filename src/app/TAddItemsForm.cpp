@@ -9,6 +9,7 @@
 #include "EditorState.h"
 #include "ExceptionDialog.h"
 #include "ProjectBaseline.h"
+#include "TAlignJob.h"
 #include "TDockLayout.h"
 #include "TForScroll.h"
 
@@ -58,6 +59,7 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
     CreateComponents();
     NameComponents();
     WireEvents();
+    SetUpAlign();
 
     // A second window in one run (the tests make several) replaces the first one's scrollers.
     delete EditorState.ZoomScroller;
@@ -81,6 +83,7 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
 }
 
 TAddItemsForm::~TAddItemsForm() {
+    CancelAlign();
     if (AddItemsForm == this) AddItemsForm = nullptr;
 }
 
@@ -319,6 +322,7 @@ void TAddItemsForm::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    CancelAlign();
     RunHandler([&] { FormClose(this); });
     e->accept();
 }

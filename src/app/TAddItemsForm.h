@@ -22,6 +22,10 @@
 #include "TRichEdit.h"
 #include "TSplitter.h"
 
+struct TAlignJob;
+struct TAlignOutcome;
+struct TAlignResult;
+
 class TAddItemsForm : public QWidget {
     Q_OBJECT
   public:
@@ -66,6 +70,7 @@ class TAddItemsForm : public QWidget {
     TMemo* Memo1;
     QCheckBox* CheckBox1;
     QProgressBar* ProgressBar1;
+    QPushButton* AlignBtn;  // on Panel7; created by SetUpAlign
 
     // Handlers.
     void FormClose(QObject* Sender);
@@ -92,6 +97,14 @@ class TAddItemsForm : public QWidget {
     void SpeedButton6Click(QObject* Sender);
     void SpeedButton7Click(QObject* Sender);
     void CheckBox1Click(QObject* Sender);
+    // "Align" starts an alignment of the loaded project in a worker thread; while it runs the
+    // button (caption "Cancel") and Escape cancel it.
+    void AlignBtnClick(QObject* Sender);
+    // Stops a running alignment and waits for its thread; nothing changes. No-op when none runs.
+    void CancelAlign();
+    // The result of an alignment into ItemTable as one step (records before -> after), the list
+    // rebuilt.
+    TAlignOutcome ApplyAlignResult(const TAlignResult& result);
 
     // Renders the waveform, its time grid and the selection into WaveBitmap; never repaints.
     void DrawWave();
@@ -111,6 +124,11 @@ class TAddItemsForm : public QWidget {
     // Empties WaveBitmap to white at the size of SoundView.
     void ClearWave();
     void WireEvents();
+    void SetUpAlign();
+    void ShowAlignRunning(bool running);
+    void AlignFinished();
+
+    std::unique_ptr<TAlignJob> AlignJob;  // the running alignment, if any
 };
 
 // The one window, set when the application creates it.

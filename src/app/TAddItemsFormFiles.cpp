@@ -95,6 +95,8 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     OD2->Filter = QStringLiteral("*.txt|*.txt");
     if (!OD2->Execute()) return;
     if (!CanDiscardChanges()) return;
+    // An alignment of the project being dropped ends here, without a result.
+    CancelAlign();
     const QString chosen = OD2->FileName;
 
     LoadMemo(Memo1, chosen);

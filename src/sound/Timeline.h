@@ -5,6 +5,7 @@
 // nearest position is wanted. The editor, playback and sorvelle-cli all measure through here.
 
 #include <cstdint>
+#include <memory>
 
 inline constexpr int PositionsPerSecond = 11025;
 
@@ -36,3 +37,8 @@ int32_t FrameAtPosition(int32_t position, float frameDuration);
 // the block cannot be had. Release it with ReleaseSamples (it is a calloc block).
 int16_t* AllocateSamples(int32_t count);
 void ReleaseSamples(int16_t* samples);
+// Owns a buffer of AllocateSamples.
+struct TSamplesRelease {
+    void operator()(int16_t* samples) const { ReleaseSamples(samples); }
+};
+using TSamplesOwner = std::unique_ptr<int16_t[], TSamplesRelease>;

@@ -86,8 +86,9 @@ TEST(ManualPageTest, CliPageListsTheCommandsAndOptionsOfHelp) {
         const auto match = commandLine.match(line);
         if (inCommands && match.hasMatch()) helpCommands.insert(match.captured(1));
     }
-    EXPECT_EQ(helpCommands, (std::set<QString>{QStringLiteral("info"), QStringLiteral("export"),
-                                               QStringLiteral("import"), QStringLiteral("check")}));
+    EXPECT_EQ(helpCommands,
+              (std::set<QString>{QStringLiteral("info"), QStringLiteral("export"), QStringLiteral("import"),
+                                 QStringLiteral("check"), QStringLiteral("align")}));
 
     TOptionSets helpOptions{{QString(), HelpOptions(help.out)}};
     for (const QString& command : helpCommands) {
