@@ -60,6 +60,7 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     const QString chosen = OD2->FileName;
 
     LoadMemo(Memo1, chosen);
+    ForgetEditHistory();
     TBaselineOnExit baseline(*this);
 
     // The sound plays from WaveImage, which decoding is about to reuse.
@@ -115,6 +116,7 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
 }
 
 void TAddItemsForm::SaveBtnClick(QObject*) {
+    if (!MaySaveWithoutLateRecords()) return;
     SaveMemo(Memo1, TextName);
     SaveMemo(Memo2, TxrName);
     if (!WritePosFile(PosName)) throw EFileError(QStringLiteral("Cannot create file %1").arg(PosName));
@@ -125,9 +127,10 @@ bool TAddItemsForm::CanDiscardChanges() {
     if (!ProjectChanged(*this)) return true;
     switch (AskSaveChanges(this)) {
         case TSaveChangesAnswer::Save:
-            // A failed save throws: the caller's handler ends and nothing is dropped.
+            // A failed save throws: the caller's handler ends and nothing is dropped. A save the
+            // user called off leaves the changes unsaved: nothing is dropped either.
             SaveBtnClick(SaveBtn);
-            return true;
+            return !ProjectChanged(*this);
         case TSaveChangesAnswer::Discard:
             return true;
         case TSaveChangesAnswer::Cancel:

@@ -5,6 +5,8 @@
 
 #include "ExceptionDialog.h"
 #include "KeyboardInput.h"
+#include "LateRecordsDialog.h"
+#include "LineRecords.h"
 #include "SaveChangesDialog.h"
 #include "SoundMain.h"
 #include "SoundOutput.h"
@@ -19,9 +21,11 @@ void ResetTestWorld() {
     SaveChangesDialogOverride = nullptr;
     TOpenDialog::ExecuteOverride = nullptr;
     KeyboardInputOverride = nullptr;
+    LateRecordsDialogOverride = nullptr;
     Player.Release();
     Player.FileName.clear();
     ResetEditorState();
+    LateRecords.clear();
 }
 
 QByteArray ReadAll(const QString& path) {
