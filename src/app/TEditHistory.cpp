@@ -105,11 +105,13 @@ void TEditHistory::TextStepAdded(TWatched& watched) {
 }
 
 void TEditHistory::TextChanged(TWatched& watched, int from, int removed, int added) {
+    TTextStep* step = std::exchange(pendingStep_, nullptr);
+    // Only a memo whose lines own records needs its text as it was before each change.
+    if (!watched.RecordsFollowLines) return;
     QTextDocument* doc = watched.Memo->document();
     const QString before = std::exchange(watched.Text, doc->toRawText());
     const int blocksBefore = std::exchange(watched.Blocks, doc->blockCount());
-    TTextStep* step = std::exchange(pendingStep_, nullptr);
-    if (!watched.RecordsFollowLines || replaying_ || !doc->isUndoRedoEnabled()) return;
+    if (replaying_ || !doc->isUndoRedoEnabled()) return;
     // As many lines as before: every line keeps its record.
     if (watched.Blocks == blocksBefore) return;
 

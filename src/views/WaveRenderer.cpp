@@ -177,13 +177,22 @@ int PaintBands(QImage& bitmap, const TWaveView& view, int32_t first) {
             if (o >= 0) row[x] = view.Bands[shown[size_t(o)].band].Colour | 0xff000000u;
         }
     }
+    // One label per starting column, the top band's: labels of bands under it would be drawn on
+    // the same place. A band narrower than its label shows none rather than a cut-off number.
+    std::vector<int> labelled(size_t(W), -1);
+    for (size_t i = 0; i < shown.size(); ++i) labelled[size_t(shown[i].x0)] = int(i);
     QPainter p(&bitmap);
     p.setPen(QPen(Qt::black));
     const QFontMetrics metrics(p.font());
-    for (const TColumns& c : shown) {
+    // Measuring every label of hundreds of thin bands costs more than the fill: a band narrower
+    // than one character is passed over before any label is measured.
+    const int narrowest = 2 + metrics.horizontalAdvance(QLatin1Char('0'));
+    for (const int i : labelled) {
+        if (i < 0) continue;
+        const TColumns& c = shown[size_t(i)];
         const QString& label = view.Bands[c.band].Label;
-        if (label.isEmpty()) continue;
-        p.setClipRect(QRect(c.x0, 0, c.x1 - c.x0 + 1, H));
+        const int width = c.x1 - c.x0 + 1;
+        if (label.isEmpty() || width < narrowest || metrics.horizontalAdvance(label) + 2 > width) continue;
         p.drawText(c.x0 + 2, H - 2 - metrics.descent(), label);
     }
     return int(shown.size());

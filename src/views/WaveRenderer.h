@@ -15,7 +15,7 @@ struct TWaveBand {
     int32_t Start = 0;  // the segment's ends, in either order
     int32_t Finish = 0;
     QRgb Colour = 0;
-    QString Label;  // drawn at the band's bottom left, inside the band
+    QString Label;  // drawn at the band's bottom left when the band is wide enough for it
 };
 
 // What one redraw looks at.
