@@ -35,6 +35,7 @@ class TEditHistory::TTextStep : public QUndoCommand {
             memo_->undo();
         }
         done_ = forward;
+        history_.BreakMerging(nullptr);
         // Records move only with the text they belong to.
         if (doc->availableUndoSteps() == stepsBefore || records_.empty()) return;
         ApplyRecordChanges(records_, forward);
@@ -84,6 +85,14 @@ void TEditHistory::Watch(TMemo* memo, bool recordsFollowLines) {
     });
 }
 
+void TEditHistory::BreakMerging(const TMemo* except) {
+    // A memo merges typing into its last step while its document counts as modified; unmarked,
+    // its next edit makes a step of its own, in its place in the history.
+    for (const auto& w : watched_) {
+        if (w->Memo != except) w->Memo->document()->setModified(false);
+    }
+}
+
 void TEditHistory::Push(QUndoCommand* step) {
     // Only the memo's edit that has just become a step may take on records; a push may also
     // delete steps that were undone.
@@ -93,6 +102,8 @@ void TEditHistory::Push(QUndoCommand* step) {
         QTextDocument* doc = w->Memo->document();
         if (doc->isRedoAvailable()) doc->clearUndoRedoStacks(QTextDocument::RedoStack);
     }
+    const auto* text = dynamic_cast<const TTextStep*>(step);
+    BreakMerging(text ? text->Memo() : nullptr);
     stack_.push(step);
 }
 

@@ -52,6 +52,9 @@ class TEditHistory : public QObject {
         int Blocks = 1;  // and its lines
     };
 
+    // Every step after `step` is undone first: a memo must not add later typing to a step made
+    // before another one (or before an undo). The memo whose step it is may go on merging.
+    void BreakMerging(const TMemo* except);
     void Push(QUndoCommand* step);
     void TextStepAdded(TWatched& watched);
     void TextChanged(TWatched& watched, int from, int removed, int added);

@@ -101,6 +101,34 @@ TEST_F(UndoHistoryTest, EveryKindOfStepIsUndoneAndRedoneInTheOrderMade) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join(QStringLiteral("; ")).toStdString();
 }
 
+TEST_F(UndoHistoryTest, TypingAfterAnotherStepIsAStepOfItsOwn) {
+    Text(QStringLiteral("a\nb"));
+    TypeAtEnd(form->Memo1, QStringLiteral("12"));
+    CaretAt(0);
+    Select(5, 50);
+    Click(form->BitBtn3);
+    TypeAtEnd(form->Memo1, QStringLiteral("34"));
+    TypeAtEnd(form->Memo2, QStringLiteral("x"));
+    TypeAtEnd(form->Memo1, QStringLiteral("56"));
+    Undo();
+    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("a\nb1234"));
+    Undo();
+    EXPECT_EQ(form->Memo2->toPlainText(), QString());
+    Undo();
+    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("a\nb12"));
+    EXPECT_EQ(ItemTable[0].Flag, 1);
+    Undo();
+    EXPECT_EQ(ItemTable[0].Flag, 0);
+    // Typing after an undo does not join the step before it either.
+    TypeAtEnd(form->Memo1, QStringLiteral("7"));
+    Undo();
+    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("a\nb12"));
+    // The new step took the place of those undone before it.
+    Key(form->Memo1, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("a\nb127"));
+    EXPECT_FALSE(form->History().CanRedo());
+}
+
 TEST_F(UndoHistoryTest, TheMemosOwnUndoGoesThroughTheHistory) {
     Text(QStringLiteral("a\nb"));
     TypeAtEnd(form->Memo1, QStringLiteral("typed"));
