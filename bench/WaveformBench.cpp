@@ -1,12 +1,14 @@
 // Redraw time of the waveform view on a 60-minute recording, through the window's DrawWave, at
 // the zooms a user works at. Prints the median time per redraw at each zoom and the ratio of
-// the slowest zoom to the fastest, measured in the same run.
+// the slowest zoom to the fastest, measured in the same run; then the same with the segment
+// overlay showing 500 stored segments, against the plain view.
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 #include <vector>
 
 #include "EditorState.h"
@@ -112,5 +114,32 @@ int main(int argc, char** argv) {
                 slowestCpu / fastestCpu);
     std::printf("slowest median: %.3f ms wall, %.3f ms cpu (target <= 2 ms)\n", slowest / 1000.0,
                 slowestCpu / 1000.0);
+
+    // The overlay with every record holding a segment: spread over the recording (one line in
+    // 500 parts of it), and all 500 across the view at once (overlapping bands, labels).
+    std::vector<double> plainCpu;
+    for (const Zoom& zoom : zooms) plainCpu.push_back(Measure(form, zoom).cpuMedian);
+    form.SpeedButton8->setChecked(true);
+    struct Layout {
+        const char* name;
+        bool spread;
+    };
+    for (const Layout layout : {Layout{"500 segments spread over the recording", true},
+                                Layout{"500 segments across the view", false}}) {
+        std::printf("overlay, %s:\n", layout.name);
+        for (size_t z = 0; z < std::size(zooms); ++z) {
+            for (int line = 0; line < ItemTableSize; ++line) {
+                ItemTable[line].Flag = 1;
+                ItemTable[line].Start =
+                    layout.spread ? SampleCount / 500 * line : int32_t(zooms[z].start) - line;
+                ItemTable[line].Finish = layout.spread
+                                             ? ItemTable[line].Start + SampleCount / 600
+                                             : int32_t(zooms[z].start + zooms[z].span * 1.1f) + line;
+            }
+            const Figures f = Measure(form, zooms[z]);
+            std::printf("  %-40s cpu median %8.1f us   %.2f x the plain view\n", zooms[z].name, f.cpuMedian,
+                        f.cpuMedian / plainCpu[z]);
+        }
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "ButtonGlyphs.h"
 #include "EditorState.h"
 #include "ExceptionDialog.h"
+#include "LineRecords.h"
 #include "ProjectBaseline.h"
 #include "TAlignJob.h"
 #include "TDockLayout.h"
@@ -60,6 +61,7 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
     NameComponents();
     WireEvents();
     SetUpAlign();
+    WireReview();
 
     // A second window in one run (the tests make several) replaces the first one's scrollers.
     delete EditorState.ZoomScroller;
@@ -76,6 +78,8 @@ TAddItemsForm::TAddItemsForm(QWidget* owner) : QWidget(owner) {
         ItemTable[i].Finish = 0;
     }
     for (QImage& slot : PictureTable) slot = QImage();
+    // No line beyond the table yet.
+    LateRecords.clear();
     // Created once for the run and never released.
     if (!EditorState.WaveBitmap) EditorState.WaveBitmap = new QImage();
     // Unsaved changes are counted from the empty editor on.
@@ -138,6 +142,11 @@ void TAddItemsForm::CreateComponents() {
     QFont bold = font;
     bold.setBold(true);
     SpeedButton7->setFont(bold);
+    SpeedButton8 = MakeSpeedButton(Panel7, QString(), 328, 9, 25, 25);
+    SpeedButton8->setCheckable(true);
+    SpeedButton8->setIcon(QIcon(QPixmap::fromImage(MakeSegmentsGlyph())));
+    SpeedButton8->setIconSize(QSize(20, 20));
+    SpeedButton8->setProperty("GroupIndex", 2008022603);
     CheckBox1 = new QCheckBox(QStringLiteral("CheckBox1"), Panel7);
     CheckBox1->setGeometry(696, 16, 97, 17);
     CheckBox1->hide();
@@ -253,6 +262,7 @@ void TAddItemsForm::NameComponents() {
         {Memo1, "Memo1"},
         {CheckBox1, "CheckBox1"},
         {ProgressBar1, "ProgressBar1"},
+        {SpeedButton8, "SpeedButton8"},
     };
     for (const auto& [component, name] : components) component->setObjectName(QLatin1String(name));
 }
@@ -276,6 +286,7 @@ void TAddItemsForm::WireEvents() {
     click(SpeedButton6, &TAddItemsForm::SpeedButton6Click);
     click(SpeedButton7, &TAddItemsForm::SpeedButton7Click);
     click(CheckBox1, &TAddItemsForm::CheckBox1Click);
+    click(SpeedButton8, &TAddItemsForm::SpeedButton8Click);
 
     connect(BitBtn1, &QAbstractButton::pressed, this,
             [this] { BitBtn1->setIcon(QIcon(QPixmap::fromImage(MakePlayGlyph(true)))); });
@@ -304,6 +315,7 @@ void TAddItemsForm::WireEvents() {
 }
 
 bool TAddItemsForm::eventFilter(QObject* watched, QEvent* event) {
+    if (MemoUndoKey(watched, event)) return true;
     if (watched == Panel5 && event->type() == QEvent::Resize) {
         // A resize while another handler runs is drawn when that one has ended.
         if (!RunHandler([&] { Panel5Resize(Panel5); })) {

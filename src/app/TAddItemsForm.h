@@ -8,8 +8,10 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "MouseTypes.h"
@@ -21,6 +23,9 @@
 #include "TPaintBox.h"
 #include "TRichEdit.h"
 #include "TSplitter.h"
+#include "ViewWheel.h"
+
+class TEditHistory;
 
 struct TAlignJob;
 struct TAlignOutcome;
@@ -71,6 +76,8 @@ class TAddItemsForm : public QWidget {
     QCheckBox* CheckBox1;
     QProgressBar* ProgressBar1;
     QPushButton* AlignBtn;  // on Panel7; created by SetUpAlign
+    // The segment overlay: stored segments and the playback cursor on the waveform.
+    QToolButton* SpeedButton8;
 
     // Handlers.
     void FormClose(QObject* Sender);
@@ -106,6 +113,20 @@ class TAddItemsForm : public QWidget {
     // rebuilt.
     TAlignOutcome ApplyAlignResult(const TAlignResult& result);
 
+    // Review: keys, the wheel, the overlay, the list's double click, one undo history.
+    void SpeedButton8Click(QObject* Sender);
+    void SoundViewMouseWheel(QObject* Sender, TShiftState Shift, int DeltaX, int DeltaY, int X, int Y);
+    void ListBox1DblClick(QObject* Sender);
+    // F6: shows the caret line's segment, as a Shift and left click on the line does, and plays it.
+    void PlayCaretLineSegment();
+    // F8: "SetText", then the caret to the next line and both marks to the stored end.
+    void StoreSelectionAndGoToNextLine();
+    void UndoStep();
+    void RedoStep();
+    // Runs apply, which may change any number of item records, as one step of the undo history.
+    void RecordItemsChange(const QString& text, const std::function<void()>& apply);
+    TEditHistory& History() { return *history_; }
+
     // Renders the waveform, its time grid and the selection into WaveBitmap; never repaints.
     void DrawWave();
 
@@ -126,9 +147,32 @@ class TAddItemsForm : public QWidget {
     void WireEvents();
     void SetUpAlign();
     void ShowAlignRunning(bool running);
+    void FinishAlign(int id);
     void AlignFinished();
 
     std::unique_ptr<TAlignJob> AlignJob;  // the running alignment, if any
+    void WireReview();
+    // Selection, marks and view on a line's segment, redrawn: what a Shift click on the line shows.
+    void ShowLineSegment(int line);
+    // After Open has loaded the new text: no step of the previous project can be undone.
+    void ForgetEditHistory();
+    // Before a save: false when records of lines from 500 on would be lost and the user cancels.
+    bool MaySaveWithoutLateRecords();
+    // The caret line moved or records changed: highlight, bands and line strip follow.
+    void CaretMoved();
+    void RecordsChangedOutsideHandlers();
+    bool OverlayShown() const;
+    // The memos' own undo keys go to the window's history.
+    bool MemoUndoKey(QObject* watched, QEvent* event);
+    // Moves the playback cursor to where the sound is, or removes it once the sound has ended.
+    void PlayCursorTick();
+
+    TEditHistory* history_ = nullptr;  // owned by the window (Qt parent)
+    TWheelNotches panNotches_;
+    TWheelNotches zoomNotches_;
+    QTimer playCursorTimer_;
+    int playCursorX_ = -1;  // column of the playback cursor in SoundView; -1 when none is shown
+    int caretLine_ = 0;     // Memo1's caret line as last highlighted
 };
 
 // The one window, set when the application creates it.

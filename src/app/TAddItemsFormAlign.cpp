@@ -5,10 +5,12 @@
 #include <QMessageBox>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTimer>
 
 #include "AlignProject.h"
 #include "EditorState.h"
 #include "ExceptionDialog.h"
+#include "LineRecords.h"
 #include "TAddItemsForm.h"
 #include "TAlignJob.h"
 
@@ -85,8 +87,9 @@ void TAddItemsForm::AlignBtnClick(QObject*) {
     auto job = std::make_unique<TAlignJob>();
     job->Id = ++LastJobId;
     job->Samples.assign(EditorState.Samples, EditorState.Samples + EditorState.SampleCount);
-    job->Request = MakeProjectRequest(MemoLines(*Memo1), ItemTable, job->Samples.data(),
-                                      int32_t(job->Samples.size()), TAlignSelection{}, "");
+    job->Text = MemoLines(*Memo1);
+    job->Request = MakeProjectRequest(job->Text, ItemTable, job->Samples.data(), int32_t(job->Samples.size()),
+                                      TAlignSelection{}, "");
     bool any = false;
     for (const TAlignLine& line : job->Request.Lines) any = any || (line.Wanted && IsSpeakable(line.Text));
     if (!any) {
@@ -111,11 +114,7 @@ void TAddItemsForm::AlignBtnClick(QObject*) {
             },
             &running->Cancel);
         QMetaObject::invokeMethod(
-            this,
-            [this, id] {
-                if (AlignJob && AlignJob->Id == id) AlignFinished();
-            },
-            Qt::QueuedConnection);
+            this, [this, id] { FinishAlign(id); }, Qt::QueuedConnection);
     });
     AlignJob = std::move(job);
 }
@@ -127,6 +126,17 @@ void TAddItemsForm::CancelAlign() {
     ShowAlignRunning(false);
 }
 
+void TAddItemsForm::FinishAlign(int id) {
+    if (!AlignJob || AlignJob->Id != id) return;
+    // The result changes ItemTable: it waits until no other handler runs (a dialog of one, or a
+    // command in progress), so that no handler sees the records change under it.
+    if (HandlerRunning()) {
+        QTimer::singleShot(20, this, [this, id] { FinishAlign(id); });
+        return;
+    }
+    RunHandler([this] { AlignFinished(); });
+}
+
 void TAddItemsForm::AlignFinished() {
     std::unique_ptr<TAlignJob> job = std::move(AlignJob);
     if (job->Worker.joinable()) job->Worker.join();
@@ -135,12 +145,23 @@ void TAddItemsForm::AlignFinished() {
         if (job->Result.Status != TAlignStatus::Cancelled) ShowAlignMessage(FailureMessage(job->Result));
         return;
     }
-    const TAlignOutcome outcome = ApplyAlignResult(job->Result);
+    // Lines typed or deleted while it ran moved the records with their lines: the segments go to
+    // the lines that were aligned, wherever they stand now.
+    const std::vector<int> lineNow = LineMapByText(job->Text, MemoLines(*Memo1));
+    TAlignResult moved = job->Result;
+    moved.Lines.assign(size_t(Memo1->document()->blockCount()), TLineSegment{});
+    for (size_t line = 0; line < job->Result.Lines.size() && line < lineNow.size(); ++line) {
+        if (lineNow[line] >= 0 && size_t(lineNow[line]) < moved.Lines.size())
+            moved.Lines[size_t(lineNow[line])] = job->Result.Lines[line];
+    }
+    const TAlignOutcome outcome = ApplyAlignResult(moved);
     ShowAlignMessage(AlignSummary(outcome));
 }
 
 TAlignOutcome TAddItemsForm::ApplyAlignResult(const TAlignResult& result) {
-    const TAlignOutcome outcome = ApplyAlignment(result, ItemTable);
+    // The whole result is one step of the undo history.
+    TAlignOutcome outcome;
+    RecordItemsChange(QStringLiteral("Align"), [&] { outcome = ApplyAlignment(result, ItemTable); });
     // The list shows the new records as after a click on the caret line.
     const QPoint caret = Memo1->ClientFromViewport(Memo1->cursorRect().center());
     Memo1MouseUp(Memo1, mbLeft, 0, caret.x(), caret.y());

@@ -12,12 +12,15 @@
 
 namespace {
 
-// ListBox1 shows one row per text line of Memo1: rows as high as Memo1's.
-void FillList(QListWidget* list, const QStringList& rows) {
+// ListBox1 shows one row per text line of Memo1, from firstLine on: rows as high as Memo1's.
+// Each row knows its line, for a double click.
+void FillList(QListWidget* list, const QStringList& rows, int firstLine) {
     list->clear();
+    qlonglong line = firstLine;
     for (const QString& row : rows) {
         auto* item = new QListWidgetItem(row, list);
         item->setSizeHint(QSize(list->fontMetrics().horizontalAdvance(row) + 4, MemoRowHeight));
+        item->setData(Qt::UserRole, line++);
     }
 }
 
@@ -29,9 +32,22 @@ void TAddItemsForm::BitBtn3Click(QObject*) {
         ShowException(NoRecordMessage(caretLine));
         return;
     }
-    ItemTable[caretLine].Flag = 1;
-    ItemTable[caretLine].Start = EditorState.SelStart;
-    ItemTable[caretLine].Finish = EditorState.SelEnd;
+    RecordItemsChange(QStringLiteral("SetText, line %1").arg(caretLine), [caretLine] {
+        ItemTable[caretLine].Flag = 1;
+        ItemTable[caretLine].Start = EditorState.SelStart;
+        ItemTable[caretLine].Finish = EditorState.SelEnd;
+    });
+}
+
+void TAddItemsForm::ShowLineSegment(int line) {
+    const TItemRec& rec = ItemTable[line];
+    EditorState.SelStart = rec.Start;
+    EditorState.SelEnd = rec.Finish;
+    EditorState.MarkA = EditorState.SelStart;
+    EditorState.MarkB = EditorState.SelEnd;
+    EditorState.ViewStart = LeadInViewStart(rec.Start, rec.Finish);
+    DrawWave();
+    SoundView->repaint();
 }
 
 void TAddItemsForm::Memo1MouseUp(QObject*, TMouseButton Button, TShiftState Shift, int, int Y) {
@@ -42,27 +58,20 @@ void TAddItemsForm::Memo1MouseUp(QObject*, TMouseButton Button, TShiftState Shif
     const int firstLine = caretLine - clickedRow;
     if (Button == mbLeft) {
         if (Shift & ssShift) {
-            if (HasRecord(caretLine)) {
-                const TItemRec& rec = ItemTable[caretLine];
-                EditorState.SelStart = rec.Start;
-                EditorState.SelEnd = rec.Finish;
-                EditorState.MarkA = EditorState.SelStart;
-                EditorState.MarkB = EditorState.SelEnd;
-                EditorState.ViewStart = LeadInViewStart(rec.Start, rec.Finish);
-                DrawWave();
-                SoundView->repaint();
-            }
+            if (HasRecord(caretLine)) ShowLineSegment(caretLine);
         } else if (Shift & ssAlt) {
             if (HasRecord(caretLine)) {
                 // The pictures stay with the line; only the segment goes.
-                ItemTable[caretLine].Flag = 0;
-                ItemTable[caretLine].Start = 0;
-                ItemTable[caretLine].Finish = 0;
+                RecordItemsChange(QStringLiteral("Erase, line %1").arg(caretLine), [caretLine] {
+                    ItemTable[caretLine].Flag = 0;
+                    ItemTable[caretLine].Start = 0;
+                    ItemTable[caretLine].Finish = 0;
+                });
             } else {
                 ShowException(NoRecordMessage(caretLine));
             }
         }
-        FillList(ListBox1, ListRows(firstLine, clickedRow, rowCount, *Memo1->document()));
+        FillList(ListBox1, ListRows(firstLine, clickedRow, rowCount, *Memo1->document()), firstLine);
     }
     SntImsView->update();
 }

@@ -100,6 +100,7 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     const QString chosen = OD2->FileName;
 
     LoadMemo(Memo1, chosen);
+    ForgetEditHistory();
     TBaselineOnExit baseline(*this);
 
     // The sound plays from WaveImage, which decoding is about to reuse.
@@ -155,15 +156,18 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
     std::rethrow_exception(outOfMemory);
 }
 
-void TAddItemsForm::SaveBtnClick(QObject*) { SaveProject(*this); }
+void TAddItemsForm::SaveBtnClick(QObject*) {
+    if (!MaySaveWithoutLateRecords()) return;
+    SaveProject(*this);
+}
 
 bool TAddItemsForm::CanDiscardChanges() {
     if (!ProjectChanged(*this)) return true;
     switch (AskSaveChanges(this)) {
         case TSaveChangesAnswer::Save:
             // A failed save throws: the caller's handler ends and nothing is dropped. A save
-            // the user declined drops nothing either.
-            return SaveProject(*this);
+            // the user declined or called off drops nothing either.
+            return MaySaveWithoutLateRecords() && SaveProject(*this);
         case TSaveChangesAnswer::Discard:
             return true;
         case TSaveChangesAnswer::Cancel:

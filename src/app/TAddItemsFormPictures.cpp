@@ -55,8 +55,10 @@ void TAddItemsForm::SpeedButton2Click(QObject*) {
     // A count below 0 (from a foreign segment table) attaches at the first place.
     const int attached = std::max<int>(record->PicCount, 0);
     if (attached >= 5) return;
-    record->Pics[attached] = static_cast<int16_t>(EditorState.ChosenPicture);
-    record->PicCount = static_cast<int16_t>(attached + 1);
+    RecordItemsChange(QStringLiteral("Attach picture %1").arg(EditorState.ChosenPicture), [record, attached] {
+        record->Pics[attached] = static_cast<int16_t>(EditorState.ChosenPicture);
+        record->PicCount = static_cast<int16_t>(attached + 1);
+    });
     SntImsView->update();
 }
 
@@ -64,7 +66,8 @@ void TAddItemsForm::SpeedButton3Click(QObject*) {
     TItemRec* record = CaretRecord(Memo1);
     if (record == nullptr || record->PicCount <= 0) return;
     // A count above 5 shows five pictures; "-" takes away the last one shown.
-    record->PicCount = static_cast<int16_t>(ShownPictureCount(*record) - 1);
+    RecordItemsChange(QStringLiteral("Detach picture"),
+                      [record] { record->PicCount = static_cast<int16_t>(ShownPictureCount(*record) - 1); });
     SntImsView->update();
 }
 

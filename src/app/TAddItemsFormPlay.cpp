@@ -11,4 +11,9 @@ void TAddItemsForm::BitBtn1Click(QObject*) {
     Player.SetPlayBound(TMyPlayer0802::pbStart, EditorState.SelStart);
     Player.SetPlayBound(TMyPlayer0802::pbEnd, EditorState.SelEnd);
     Player.PlaySegment();
+    // With the overlay down, a cursor follows the sound.
+    if (SoundIsPlaying()) {
+        playCursorTimer_.start();
+        PlayCursorTick();
+    }
 }

@@ -6,6 +6,29 @@
 #include "TAddItemsForm.h"
 #include "WaveRenderer.h"
 
+namespace {
+
+const QRgb SegmentBandColour = qRgb(204, 229, 255);
+const QRgb CaretBandColour = qRgb(204, 255, 204);
+const QColor PlayCursorColour(0, 0, 255);
+
+// Every stored segment (Flag 1) as a band labelled with its line; the caret line's last, on top.
+std::vector<TWaveBand> OverlayBands(int caretLine) {
+    std::vector<TWaveBand> bands;
+    for (int line = 0; line < ItemTableSize; ++line) {
+        const TItemRec& rec = ItemTable[line];
+        if (rec.Flag != 1 || line == caretLine) continue;
+        bands.push_back({rec.Start, rec.Finish, SegmentBandColour, QString::number(line)});
+    }
+    if (caretLine >= 0 && caretLine < ItemTableSize && ItemTable[caretLine].Flag == 1) {
+        const TItemRec& rec = ItemTable[caretLine];
+        bands.push_back({rec.Start, rec.Finish, CaretBandColour, QString::number(caretLine)});
+    }
+    return bands;
+}
+
+}  // namespace
+
 void TAddItemsForm::DrawWave() {
     const int W = SoundView->width();
     const int H = SoundView->height();
@@ -22,6 +45,7 @@ void TAddItemsForm::DrawWave() {
     view.ViewSpan = EditorState.ViewSpan;
     view.SelStart = EditorState.SelStart;
     view.SelEnd = EditorState.SelEnd;
+    if (OverlayShown()) view.Bands = OverlayBands(CaretLine(Memo1));
     RenderWave(*bitmap, EditorState.Samples, EditorState.SampleCount, view);
 }
 
@@ -36,6 +60,12 @@ void TAddItemsForm::SoundViewPaint(QObject*) {
     QPainter* canvas = SoundView->Canvas();
     if (!canvas || !EditorState.WaveBitmap || EditorState.WaveBitmap->isNull()) return;
     canvas->drawImage(0, 0, *EditorState.WaveBitmap);
+    // The playback cursor lies over the copy, never in the bitmap, so that moving it repaints
+    // two columns and renders nothing.
+    if (playCursorX_ >= 0 && OverlayShown()) {
+        canvas->setPen(PlayCursorColour);
+        canvas->drawLine(playCursorX_, 0, playCursorX_, SoundView->height() - 1);
+    }
 }
 
 void TAddItemsForm::SoundViewMouseUp(QObject*, TMouseButton Button, TShiftState, int X, int) {

@@ -3,6 +3,7 @@
 // and its result. The window owns at most one; destroying it cancels and waits for the thread.
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -13,6 +14,7 @@
 struct TAlignJob {
     int Id = 0;                    // tells a finished job's late notice from a newer job's
     std::vector<int16_t> Samples;  // the recording as it was when the button was pressed
+    QStringList Text;              // Memo1's lines as they were then
     TAlignRequest Request;         // points into Samples
     TAlignResult Result;           // written by the worker, read after it has ended
     std::atomic<bool> Cancel{false};

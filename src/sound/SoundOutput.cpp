@@ -113,6 +113,8 @@ class TSinkPlayer : public QObject {
 
     bool IsPlaying() const { return current_ != nullptr; }
 
+    int64_t PlayedUSecs() const { return current_ ? current_->sink->processedUSecs() : -1; }
+
     void Stop() {
         if (current_) Finish(current_);
     }
@@ -223,4 +225,10 @@ void StopSound() {
         return;
     }
     if (sinkPlayer) sinkPlayer->Stop();
+}
+
+int64_t SoundPlayedUSecs() {
+    if (SoundOutputOverride)
+        return SoundOutputOverride->IsPlaying() ? SoundOutputOverride->PlayedUSecs() : -1;
+    return sinkPlayer ? sinkPlayer->PlayedUSecs() : -1;
 }

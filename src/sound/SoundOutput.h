@@ -37,6 +37,10 @@ bool SoundIsPlaying();
 // Ends the sound at once; afterwards the image is no longer read. Harmless when nothing plays.
 void StopSound();
 
+// Microseconds of the sound's PCM the device has processed since it started; -1 when no sound
+// plays. What the playback cursor shows.
+int64_t SoundPlayedUSecs();
+
 // Stands in for the device (tests, measurements). When set, the three functions above call it
 // instead of the audio device.
 class TSoundOutput {
@@ -45,6 +49,8 @@ class TSoundOutput {
     virtual bool Play(const unsigned char* image) = 0;
     virtual bool IsPlaying() = 0;
     virtual void Stop() = 0;
+    // As SoundPlayedUSecs, while IsPlaying(); an output that cannot tell reports 0.
+    virtual int64_t PlayedUSecs() { return 0; }
 };
 inline TSoundOutput* SoundOutputOverride = nullptr;
 

@@ -80,6 +80,23 @@ QImage MakePicturesGlyph() {
     return g;
 }
 
+QImage MakeSegmentsGlyph() {
+    QImage g(20, 20, QImage::Format_ARGB32);
+    g.fill(Qt::transparent);
+    QPainter p(&g);
+    // The bands in the colours the view gives other lines' segments and the caret line's.
+    p.fillRect(QRect(2, 2, 6, 16), QColor(204, 229, 255));
+    p.fillRect(QRect(11, 2, 6, 16), QColor(204, 255, 204));
+    p.setPen(QColor(120, 140, 170));
+    p.drawRect(QRect(2, 2, 5, 15));
+    p.drawRect(QRect(11, 2, 5, 15));
+    p.setPen(Qt::black);
+    p.drawPolyline(QPolygon({QPoint(0, 10), QPoint(2, 10), QPoint(3, 6), QPoint(5, 14), QPoint(7, 8),
+                             QPoint(9, 11), QPoint(10, 10), QPoint(12, 4), QPoint(14, 16), QPoint(16, 7),
+                             QPoint(18, 10), QPoint(19, 10)}));
+    return g;
+}
+
 QImage MakePlayGlyph(bool pressed) {
     QImage g(20, 18, QImage::Format_ARGB32);
     g.fill(Qt::transparent);

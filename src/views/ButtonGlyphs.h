@@ -8,5 +8,7 @@
 std::vector<QImage> MakeScrollerGlyphs();
 // 20 x 20: a stack of three framed landscape pictures.
 QImage MakePicturesGlyph();
+// 20 x 20: a small waveform over two shaded bands, the stored segments.
+QImage MakeSegmentsGlyph();
 // 20 x 18: a right-pointing triangle, green, or red when pressed.
 QImage MakePlayGlyph(bool pressed);

@@ -47,11 +47,13 @@ void TMemo::changeEvent(QEvent* e) {
 void TMemo::FitRows() { document()->setDefaultFont(RowFittedFont(font(), MemoRowHeight, this)); }
 
 void TMemo::contextMenuEvent(QContextMenuEvent* e) {
-    if (e->reason() == QContextMenuEvent::Mouse) {
-        e->accept();
-        return;
-    }
-    QPlainTextEdit::contextMenuEvent(e);
+    e->accept();
+    if (e->reason() == QContextMenuEvent::Mouse) return;
+    // Not exec(), as for the mouse: no nested loop inside a key's handling.
+    QMenu* menu = createStandardContextMenu(e->pos());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (OnMenu) OnMenu(menu);
+    menu->popup(e->globalPos());
 }
 
 void TMemo::mouseReleaseEvent(QMouseEvent* e) {
@@ -64,6 +66,7 @@ void TMemo::mouseReleaseEvent(QMouseEvent* e) {
         // Not exec(): a nested loop here would hold the release's handler open.
         QMenu* menu = createStandardContextMenu(e->position().toPoint());
         menu->setAttribute(Qt::WA_DeleteOnClose);
+        if (OnMenu) OnMenu(menu);
         menu->popup(e->globalPosition().toPoint());
     }
 }

@@ -8,6 +8,7 @@
 // area, whatever the scroll position: row k covers client Y = 12k + 1 .. 12k + 12, so the row
 // under the pointer is (Y - 1) / 12. The handlers get X and Y in client pixels (inside the frame).
 
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <functional>
 
@@ -22,6 +23,8 @@ class TMemo : public QPlainTextEdit {
     explicit TMemo(QWidget* parent);
 
     TMouseHandler OnMouseUp;
+    // Called with the editor's menu before it opens (mouse or keyboard), to adjust its actions.
+    std::function<void(QMenu*)> OnMenu;
     // How the file the text was last loaded from or saved to holds it: its encoding, and the
     // stand-ins the editor shows for characters it would take for line breaks.
     TTextFormat Format;

@@ -1,6 +1,7 @@
 #include "TPaintBox.h"
 
 #include <QPaintEvent>
+#include <QWheelEvent>
 
 TPaintBox::TPaintBox(QWidget* parent, const QColor& color)
     : QWidget(parent), Color(color.isValid() ? color : palette().color(QPalette::Window)) {}
@@ -30,4 +31,20 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
         OnMouseUp(this, MouseButtonOf(e), ShiftStateOf(e), p.x(), p.y());
     }
+}
+
+void TPaintBox::wheelEvent(QWheelEvent* e) {
+    if (!OnMouseWheel) {
+        QWidget::wheelEvent(e);
+        return;
+    }
+    const QPoint turn = e->angleDelta().isNull() ? e->pixelDelta() : e->angleDelta();
+    TShiftState s = 0;
+    const Qt::KeyboardModifiers m = e->modifiers();
+    if (m & Qt::ShiftModifier) s |= ssShift;
+    if (m & Qt::AltModifier) s |= ssAlt;
+    if (m & Qt::ControlModifier) s |= ssCtrl;
+    const QPoint p = e->position().toPoint();
+    OnMouseWheel(this, s, turn.x(), turn.y(), p.x(), p.y());
+    e->accept();
 }

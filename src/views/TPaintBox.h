@@ -13,6 +13,9 @@ class TPaintBox : public QWidget {
     Q_OBJECT
   public:
     using TMouseHandler = std::function<void(QObject*, TMouseButton, TShiftState, int, int)>;
+    // Sender, shift state, the turn across and down (eighths of a degree; a touchpad's pixels
+    // when it reports no angle), and the pointer's X and Y.
+    using TWheelHandler = std::function<void(QObject*, TShiftState, int, int, int, int)>;
 
     explicit TPaintBox(QWidget* parent, const QColor& color = QColor());
 
@@ -25,11 +28,13 @@ class TPaintBox : public QWidget {
     std::function<void(QObject*)> OnPaint;
     TMouseHandler OnMouseDown;
     TMouseHandler OnMouseUp;
+    TWheelHandler OnMouseWheel;
 
   protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
   private:
     QPainter* canvas_ = nullptr;

@@ -147,7 +147,66 @@ void CoarseWave(TPolyline& line,
     }
 }
 
+// Each band over the columns its segment covers, clipped to the view; the colour of a column is
+// found once, so overlapping bands cost no more than one fill of the view.
+int PaintBands(QImage& bitmap, const TWaveView& view, int32_t first) {
+    const int W = std::min(view.Width, bitmap.width());
+    const int H = std::min(view.Height, bitmap.height());
+    if (W <= 0 || H <= 0 || !std::isfinite(view.ViewSpan) || !(view.ViewSpan > 0.0f)) return 0;
+    struct TColumns {
+        int x0, x1;
+        size_t band;
+    };
+    std::vector<TColumns> shown;
+    std::vector<int> owner(size_t(W), -1);
+    for (size_t b = 0; b < view.Bands.size(); ++b) {
+        const TWaveBand& band = view.Bands[b];
+        const int64_t a = ColumnAt(std::min(band.Start, band.Finish), first, view.Width, view.ViewSpan);
+        const int64_t z = ColumnAt(std::max(band.Start, band.Finish), first, view.Width, view.ViewSpan);
+        if (z < 0 || a >= W) continue;
+        const int x0 = int(std::max<int64_t>(a, 0));
+        const int x1 = int(std::min<int64_t>(z, W - 1));
+        for (int x = x0; x <= x1; ++x) owner[size_t(x)] = int(shown.size());
+        shown.push_back({x0, x1, b});
+    }
+    if (shown.empty()) return 0;
+    for (int y = 0; y < H; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
+        for (int x = 0; x < W; ++x) {
+            const int o = owner[size_t(x)];
+            if (o >= 0) row[x] = view.Bands[shown[size_t(o)].band].Colour | 0xff000000u;
+        }
+    }
+    // One label per starting column, the top band's: labels of bands under it would be drawn on
+    // the same place. A band narrower than its label shows none rather than a cut-off number.
+    std::vector<int> labelled(size_t(W), -1);
+    for (size_t i = 0; i < shown.size(); ++i) labelled[size_t(shown[i].x0)] = int(i);
+    QPainter p(&bitmap);
+    p.setPen(QPen(Qt::black));
+    const QFontMetrics metrics(p.font());
+    // Measuring every label of hundreds of thin bands costs more than the fill: a band narrower
+    // than one character is passed over before any label is measured.
+    const int narrowest = 2 + metrics.horizontalAdvance(QLatin1Char('0'));
+    for (const int i : labelled) {
+        if (i < 0) continue;
+        const TColumns& c = shown[size_t(i)];
+        const QString& label = view.Bands[c.band].Label;
+        const int width = c.x1 - c.x0 + 1;
+        if (label.isEmpty() || width < narrowest || metrics.horizontalAdvance(label) + 2 > width) continue;
+        p.drawText(c.x0 + 2, H - 2 - metrics.descent(), label);
+    }
+    return int(shown.size());
+}
+
 }  // namespace
+
+int64_t ColumnAt(int32_t s, int32_t first, int width, float viewSpan) {
+    // Widened so that no position and view start can overflow the difference.
+    const float offset = float(int64_t(s) - int64_t(first));
+    float f = offset * float(width);
+    f = f / viewSpan;
+    return TruncToInt64(f);
+}
 
 int32_t TruncToInt32(float f) {
     // 2^31 is exact in a float; the largest int32 is not.
@@ -205,6 +264,8 @@ void RenderWave(QImage& bitmap,
         bitmap = bitmap.convertToFormat(QImage::Format_RGB32);
     }
     bitmap.fill(Qt::white);
+    const int bands = view.Bands.empty() ? 0 : PaintBands(bitmap, view, first);
+    if (info) info->BandsDrawn = bands;
 
     TPolyline line(2 * std::max(W, 0) + 2, 0, baseline);
     const bool coarse = !(float(W) > span * 0.01f);
@@ -244,11 +305,7 @@ void RenderWave(QImage& bitmap,
     }
 
     for (const int32_t s : {view.SelStart, view.SelEnd}) {
-        // Widened so that no selection end and view start can overflow the difference.
-        const float offset = float(int64_t(s) - int64_t(first));
-        float f = offset * float(W);
-        f = f / span;
-        const int64_t sx = TruncToInt64(f);
+        const int64_t sx = ColumnAt(s, first, W, span);
         if (sx >= 0 && sx <= W) {
             DrawPixelLine(bitmap, sx, H, sx, 0, SelectionColor);
             if (info) info->SelectionX.push_back(int(sx));

@@ -10,6 +10,14 @@
 #include <cstdint>
 #include <vector>
 
+// A stored segment shown as a band across the whole height, under the waveform.
+struct TWaveBand {
+    int32_t Start = 0;  // the segment's ends, in either order
+    int32_t Finish = 0;
+    QRgb Colour = 0;
+    QString Label;  // drawn at the band's bottom left when the band is wide enough for it
+};
+
 // What one redraw looks at.
 struct TWaveView {
     int Width = 0;           // W: pixels across the view
@@ -18,6 +26,8 @@ struct TWaveView {
     float ViewSpan = 0.0f;   // positions across the full width
     int32_t SelStart = 0;    // selection ends; a line is drawn for each that falls in the view
     int32_t SelEnd = 0;
+    // Painted first, in order (a later band over an earlier one); none in the plain view.
+    std::vector<TWaveBand> Bands;
 };
 
 // What one redraw did, for callers that want to look (tests and the benchmark).
@@ -27,6 +37,7 @@ struct TWaveRenderInfo {
     std::vector<int> GridX;       // columns of the time marks, left to right
     QStringList Labels;           // their texts, in the same order
     std::vector<int> SelectionX;  // columns of the selection lines drawn (SelStart's first)
+    int BandsDrawn = 0;           // bands that reached into the view
 };
 
 // Points of the timeline per time label: the labels count seconds of this many positions.
@@ -68,13 +79,17 @@ int32_t FirstSample(float viewStart);
 // Time label of the mark at column gx: "minutes:seconds" with the seconds to two decimals.
 QString GridLabel(int gx, int width, float viewSpan, int32_t first);
 
+// Column of position s in a view whose first sample is `first`: (s - first) * width / viewSpan,
+// truncated; not limited to the view.
+int64_t ColumnAt(int32_t s, int32_t first, int width, float viewSpan);
+
 // Position under column x of a view (a click): not limited to the recording.
 int32_t PositionAt(int x, int width, float viewSpan, float viewStart);
 
-// Fills bitmap white, then draws the waveform of samples[0 .. sampleCount), the time grid and the
-// selection for view. The geometry comes from view.Width and view.Height, whatever the size of
-// bitmap (what falls outside it is clipped). Reads samples only inside [0, sampleCount), for any
-// view; with no samples, only the grid and the selection are drawn.
+// Fills bitmap white, paints view.Bands, then draws the waveform of samples[0 .. sampleCount), the time grid
+// and the selection for view. The geometry comes from view.Width and view.Height, whatever the size of bitmap
+// (what falls outside it is clipped). Reads samples only inside [0, sampleCount), for any view; with no
+// samples, only the grid and the selection are drawn.
 void RenderWave(QImage& bitmap,
                 const int16_t* samples,
                 int32_t sampleCount,

@@ -70,32 +70,38 @@ TEST_F(AlignWindowTest, AlignsInTheBackgroundAndMarksTheProjectChanged) {
     QTest::mouseClick(form->AlignBtn, Qt::LeftButton);
     EXPECT_EQ(form->AlignBtn->text(), QStringLiteral("Cancel"));
     EXPECT_TRUE(form->ProgressBar1->isVisible());
-    // Edits while it runs do not reach the result.
-    form->Memo1->appendPlainText(QStringLiteral("A line typed while aligning."));
+    // A line typed above the text while it runs moves every record down one line; the segments
+    // still go to the lines that were aligned, and the typed line gets none.
+    QTextCursor(form->Memo1->document()).insertText(QStringLiteral("A line typed while aligning.\n"));
+    const std::vector<TItemRec> typed = Records();
+    ASSERT_EQ(typed[2].Start, before[1].Start);
     QTRY_COMPARE_WITH_TIMEOUT(form->AlignBtn->text(), QStringLiteral("Align"), 120000);
     EXPECT_FALSE(form->ProgressBar1->isVisible());
 
     ASSERT_EQ(alignMessages, QStringList{QStringLiteral("Aligned 2 lines.")});
-    EXPECT_EQ(ItemTable[0].Flag, 1);
-    EXPECT_GT(ItemTable[0].Finish, ItemTable[0].Start + 11025);
-    EXPECT_EQ(ItemTable[2].Flag, 1);
-    EXPECT_GT(ItemTable[2].Start, ItemTable[1].Finish);
-    EXPECT_EQ(ItemTable[2].PicCount, 1);
-    EXPECT_EQ(ItemTable[2].Pics[0], 4);
-    EXPECT_EQ(ItemTable[1].Start, before[1].Start);
-    EXPECT_EQ(ItemTable[1].Finish, before[1].Finish);
-    EXPECT_EQ(ItemTable[3].Flag, 0);  // the typed line was not there when the button was pressed
+    EXPECT_EQ(ItemTable[0].Flag, 0);
+    EXPECT_EQ(ItemTable[1].Flag, 1);
+    EXPECT_GT(ItemTable[1].Finish, ItemTable[1].Start + 11025);
+    EXPECT_EQ(ItemTable[3].Flag, 1);
+    EXPECT_GT(ItemTable[3].Start, ItemTable[2].Finish);
+    EXPECT_EQ(ItemTable[3].PicCount, 1);
+    EXPECT_EQ(ItemTable[3].Pics[0], 4);
+    EXPECT_EQ(ItemTable[2].Start, before[1].Start);
+    EXPECT_EQ(ItemTable[2].Finish, before[1].Finish);
     EXPECT_TRUE(ProjectChanged(*form));
-    // The list shows the new records, the caret line starred.
+    // The list shows the new records, the caret line (moved down with its text) starred.
     bool starred = false;
     for (int i = 0; i < form->ListBox1->count(); ++i) {
         const QString row = form->ListBox1->item(i)->text();
         if (row.startsWith(QLatin1Char('*'))) {
             starred = true;
-            EXPECT_TRUE(row.contains(QString::number(ItemTable[2].Start))) << row.toStdString();
+            EXPECT_TRUE(row.contains(QString::number(ItemTable[3].Start))) << row.toStdString();
         }
     }
     EXPECT_TRUE(starred);
+    // The whole result is one undo step.
+    QTest::keyClick(form->Memo1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(Same(Records(), typed));
 }
 
 TEST_F(AlignWindowTest, CancelAndEscapeChangeNothing) {

@@ -5,6 +5,8 @@
 
 #include "ExceptionDialog.h"
 #include "KeyboardInput.h"
+#include "LateRecordsDialog.h"
+#include "LineRecords.h"
 #include "PictureArchive.h"
 #include "SaveAsUtf8Dialog.h"
 #include "SaveChangesDialog.h"
@@ -22,11 +24,13 @@ void ResetTestWorld() {
     SaveAsUtf8DialogOverride = nullptr;
     TOpenDialog::ExecuteOverride = nullptr;
     KeyboardInputOverride = nullptr;
+    LateRecordsDialogOverride = nullptr;
     Player.Release();
     Player.FileName.clear();
     SetPictureDecodeSize(QSize());
     SetPictureMemoryBudget(PictureMemoryBudget);
     ResetEditorState();
+    LateRecords.clear();
 }
 
 QByteArray ReadAll(const QString& path) {
