@@ -111,17 +111,16 @@ bool ParseLabels(const QByteArray& bytes, std::vector<TLabel>& labels, std::stri
 void WarnOutsideRecording(const std::vector<TLabel>& labels, const QString& mp3Name) {
     const TRecordingLength length = MeasureRecording(mp3Name);
     if (length.State != TRecordingLength::TState::Measured) return;
+    const int32_t positions = static_cast<int32_t>(length.Positions);
     std::vector<int> outside;
     for (size_t i = 0; i < labels.size(); ++i) {
-        if (OutsideRecording(labels[i].Start, labels[i].Finish, static_cast<int32_t>(length.Positions)))
-            outside.push_back(int(i));
+        if (OutsideRecording(labels[i].Start, labels[i].Finish, positions)) outside.push_back(int(i));
     }
     if (outside.empty()) return;
     std::fprintf(stderr,
                  "sorvelle-cli import: warning: the segments of lines %s lie outside the recording %s "
                  "(%" PRId32 " positions, %.3f s)\n",
-                 RunList(outside).c_str(), Printable(mp3Name).c_str(), length.Positions,
-                 PositionSeconds(length.Positions));
+                 RunList(outside).c_str(), Printable(mp3Name).c_str(), positions, PositionSeconds(positions));
 }
 
 int RunImport(const TArgs& args) {
