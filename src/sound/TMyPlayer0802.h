@@ -85,6 +85,7 @@ class TMyPlayer0802 {
     static constexpr int DecodeScratchSize = 16384;
 
     bool HeaderAt(int64_t position, int32_t& padding);
+    void SetHeaderFields(const unsigned char* header);
     int64_t FindSuccessor(int64_t start, float length, int32_t padding);
     bool ReadFile();
     bool FindFirstFrame(double& secondLength);
