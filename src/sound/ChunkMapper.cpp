@@ -78,14 +78,22 @@ void TChunkMapper::Map(const unsigned char* pcm,
     const float* offsets = offsets_.data();
     int32_t* at = positions_.data();
     for (int32_t j = 0; j < sampleFrames; ++j) {
-        const double index = NearestIndex(chunkStart, offsets[j]);
-        at[j] = index < positions ? TruncateToInt32(index) : -1;
+        const double index = (chunkStart + static_cast<double>(offsets[j])) * PositionsPerSecond + 0.5;
+        at[j] = index < positions ? static_cast<int32_t>(index) : -1;
     }
     int32_t end = sampleFrames;
     while (end > 0 && at[end - 1] < 0) --end;
     if (end > 0 && at[0] >= directFirst_ && at[end - 1] < directEnd_) {
-        // The whole chunk lies in the direct zone: the plain loop, as fast as it gets.
-        for (int32_t j = 0; j < end; ++j) samples_[at[j]] = firstChannel(j);
+        // The whole chunk lies in the direct zone. A sample frame whose successor lands on the same
+        // position would be overwritten at once, so its store goes to a scratch value instead: the
+        // buffer sees one store per position, and the loop no branch.
+        int16_t* samples = samples_;
+        int16_t overwritten = 0;
+        for (int32_t j = 0; j + 1 < end; ++j) {
+            int16_t* target = at[j] != at[j + 1] ? samples + at[j] : &overwritten;
+            *target = firstChannel(j);
+        }
+        samples[at[end - 1]] = firstChannel(end - 1);
         return;
     }
     for (int32_t j = 0; j < end; ++j) Put(at[j], firstChannel(j));
