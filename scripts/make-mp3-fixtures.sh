@@ -22,12 +22,25 @@ sox -R -n -r 8000 -c 1 -b 16 "$tmp/mono8.wav" synth 4 sine 200-1500 vol 0.5
 sox -R -n -r 44100 -c 2 -b 16 "$tmp/busy.wav" synth 1 square 3000-9000 square 5000-12000 vol 0.4
 sox -R -n -r 44100 -c 2 -b 16 "$tmp/quiet.wav" synth 4 sine 100 vol 0.001
 sox -R "$tmp/busy.wav" "$tmp/quiet.wav" "$tmp/vbr.wav"
+# Noise under a sweep, so that every frame uses its bits: low bit rates then lean on the bit
+# reservoir, which reaches back over several frames.
+sox -R -n -r 48000 -c 2 -b 16 "$tmp/noisy48.wav" synth 6 pinknoise sine 200-3000 vol 0.4
+sox -R -n -r 48000 -c 1 -b 16 "$tmp/noisy48m.wav" synth 6 pinknoise sine 200-3000 vol 0.4
+sox -R -n -r 44100 -c 1 -b 16 "$tmp/noisy44m.wav" synth 6 pinknoise sine 200-3000 vol 0.4
+sox -R -n -r 24000 -c 2 -b 16 "$tmp/noisy24.wav" synth 6 pinknoise sine 200-3000 vol 0.4
 
 lame --quiet --cbr -b 128 -m j "$tmp/stereo44.wav" "$out/mpeg1-l3-44100-stereo-cbr.mp3"
 lame --quiet --cbr -b 64 -m m "$tmp/mono22.wav" "$out/mpeg2-l3-22050-mono.mp3"
 lame --quiet --cbr -b 16 -m m "$tmp/mono8.wav" "$out/mpeg25-l3-8000-mono.mp3"
 lame --quiet -V 0 -m j "$tmp/vbr.wav" "$out/vbr-xing.mp3"
 twolame --quiet -b 128 -m j "$tmp/stereo44.wav" "$out/mpeg1-l2-44100-stereo.mp3"
+# The deepest MPEG-1 reservoir: the smallest frames there are (32 kbit/s at 48 kHz).
+lame --quiet --cbr -b 32 -m j --resample 48 "$tmp/noisy48.wav" "$out/mpeg1-l3-48000-stereo-32k.mp3"
+# Mono, variable bit rate and CRC-protected frames; Layer II mono with CRC.
+lame --quiet -V 4 -m m -p "$tmp/noisy44m.wav" "$out/mpeg1-l3-44100-mono-vbr-crc.mp3"
+twolame --quiet -b 64 -m m -p "$tmp/noisy48m.wav" "$out/mpeg1-l2-48000-mono-crc.mp3"
+# MPEG-2 at 8 kbit/s: 24-byte frames, whose reservoir reaches back 80 frames and more.
+lame --quiet --cbr -b 8 -m j --resample 24 "$tmp/noisy24.wav" "$out/mpeg2-l3-24000-stereo-8k.mp3"
 
 cbr="$out/mpeg1-l3-44100-stereo-cbr.mp3"
 

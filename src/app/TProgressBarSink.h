@@ -1,6 +1,7 @@
 #pragma once
-// Shows the player's decoding progress in a progress bar; repaints at once, because decoding
-// holds the GUI thread until it ends.
+// Shows the player's decoding progress in a progress bar. Decoding holds the GUI thread until it
+// ends, so the bar is painted at once: setValue repaints it itself whenever its look changes (a
+// hundred times, not once per chunk, which on an hour-long recording is fourteen thousand).
 
 #include <QProgressBar>
 
@@ -10,10 +11,7 @@ class TProgressBarSink : public TProgressSink {
   public:
     explicit TProgressBarSink(QProgressBar* bar) : bar_(bar) {}
     void SetMax(int max) override { bar_->setMaximum(max); }
-    void SetPosition(int position) override {
-        bar_->setValue(position);
-        bar_->repaint();
-    }
+    void SetPosition(int position) override { bar_->setValue(position); }
     void SetVisible(bool visible) override {
         bar_->setVisible(visible);
         if (visible) bar_->repaint();

@@ -28,8 +28,85 @@ constexpr int32_t Mpeg2Bitrates[2][16] = {
 };
 constexpr int32_t Mpeg1SampleRates[3] = {44100, 48000, 32000};
 
-// Frames with a length: the last table entry only closes the frame before it.
-int32_t FramesWithLength(int32_t frameCount) { return frameCount > 0 ? frameCount - 1 : 0; }
+// The values a header gives the player's five header fields.
+struct THeaderFields {
+    int32_t MpegVersion;
+    int32_t Layer;
+    int32_t Bitrate;
+    int32_t SampleRate;
+    int32_t Channels;
+};
+
+// Sync bits, a bitrate (not free format, not 15) and a sample rate (not 3); version and layer
+// codes are not tested.
+inline bool PassesHeaderTest(const unsigned char* b) {
+    if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
+    const uint32_t bitrateIndex = b[2] >> 4;
+    return bitrateIndex != 0 && bitrateIndex != 15 && ((b[2] >> 2) & 3) != 3;
+}
+
+inline int32_t PaddingOf(const unsigned char* b) { return (b[2] >> 1) & 1; }
+
+THeaderFields DecodeHeader(const unsigned char* b) {
+    const uint32_t h = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+    const uint32_t versionCode = (h >> 19) & 3;
+    const uint32_t layerCode = (h >> 17) & 3;
+    static constexpr int32_t VersionByCode[4] = {3, -1, 2, 1};
+    static constexpr int32_t LayerByCode[4] = {-1, 3, 2, 1};
+    THeaderFields f{};
+    f.MpegVersion = VersionByCode[versionCode];
+    f.Layer = LayerByCode[layerCode];
+    if (versionCode == 1 || layerCode == 0) {
+        f.Bitrate = 1;
+    } else if (versionCode == 3) {
+        f.Bitrate = Mpeg1Bitrates[f.Layer - 1][(h >> 12) & 15];
+    } else {
+        f.Bitrate = Mpeg2Bitrates[f.Layer == 1 ? 0 : 1][(h >> 12) & 15];
+    }
+    if (versionCode == 1) {
+        f.SampleRate = 1;
+    } else {
+        const int32_t divisor = versionCode == 3 ? 1 : versionCode == 2 ? 2 : 4;
+        f.SampleRate = Mpeg1SampleRates[(h >> 10) & 3] / divisor;
+    }
+    f.Channels = ((h >> 6) & 3) == 3 ? 1 : 2;
+    return f;
+}
+
+float NominalLength(int32_t mpegVersion, int32_t bitrate, int32_t sampleRate) {
+    if (sampleRate <= 0) return 0.0f;
+    double length = static_cast<double>(bitrate) * 144.0 / static_cast<double>(sampleRate) * 1000.0;
+    if (mpegVersion != 1) length *= 0.5;
+    return static_cast<float>(length);
+}
+
+// The nominal length depends on version and layer (bits 1-4 of the second byte) and on the
+// bitrate and sample-rate indexes (bits 2-7 of the third): 1024 lengths, worked out once, spare
+// the frame table a division per frame.
+class TLengthTable {
+  public:
+    TLengthTable() {
+        for (uint32_t key = 0; key < 1024; ++key) {
+            const unsigned char b[4] = {0xFF, static_cast<unsigned char>(0xE0 | ((key >> 6) << 1)),
+                                        static_cast<unsigned char>((key & 63) << 2), 0};
+            if (!PassesHeaderTest(b)) {
+                lengths_[key] = 0.0f;  // never looked up: no header has these bits
+                continue;
+            }
+            const THeaderFields f = DecodeHeader(b);
+            lengths_[key] = NominalLength(f.MpegVersion, f.Bitrate, f.SampleRate);
+        }
+    }
+    float Of(const unsigned char* b) const { return lengths_[(((b[1] >> 1) & 15u) << 6) | (b[2] >> 2)]; }
+
+  private:
+    float lengths_[1024];
+};
+
+const TLengthTable& Lengths() {
+    static const TLengthTable table;
+    return table;
+}
 
 }  // namespace
 
@@ -53,44 +130,22 @@ bool TMyPlayer0802::Release() {
 bool TMyPlayer0802::IsFrameHeader(int32_t position, int32_t& padding) {
     if (FileData == nullptr || position < 0 || static_cast<int64_t>(position) + 4 > DataSize_) return false;
     const unsigned char* b = FileData + position;
-    if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
-    const uint32_t bitrateIndex = b[2] >> 4;
-    const uint32_t rateIndex = (b[2] >> 2) & 3;
-    if (bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
-
-    const uint32_t h = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-    const uint32_t versionCode = (h >> 19) & 3;
-    const uint32_t layerCode = (h >> 17) & 3;
-    static constexpr int32_t VersionByCode[4] = {3, -1, 2, 1};
-    static constexpr int32_t LayerByCode[4] = {-1, 3, 2, 1};
-    MpegVersion = VersionByCode[versionCode];
-    Layer = LayerByCode[layerCode];
-
-    if (versionCode == 1 || layerCode == 0) {
-        Bitrate = 1;
-    } else if (versionCode == 3) {
-        Bitrate = Mpeg1Bitrates[Layer - 1][(h >> 12) & 15];
-    } else {
-        Bitrate = Mpeg2Bitrates[Layer == 1 ? 0 : 1][(h >> 12) & 15];
-    }
-
-    if (versionCode == 1) {
-        SampleRate = 1;
-    } else {
-        const int32_t divisor = versionCode == 3 ? 1 : versionCode == 2 ? 2 : 4;
-        SampleRate = Mpeg1SampleRates[(h >> 10) & 3] / divisor;
-    }
-    padding = static_cast<int32_t>((h >> 9) & 1);
-    Channels = ((h >> 6) & 3) == 3 ? 1 : 2;
+    if (!PassesHeaderTest(b)) return false;
+    SetHeaderFields(b);
+    padding = PaddingOf(b);
     return true;
 }
 
-float TMyPlayer0802::FrameLength() const {
-    if (SampleRate <= 0) return 0.0f;
-    double length = static_cast<double>(Bitrate) * 144.0 / static_cast<double>(SampleRate) * 1000.0;
-    if (MpegVersion != 1) length *= 0.5;
-    return static_cast<float>(length);
+void TMyPlayer0802::SetHeaderFields(const unsigned char* header) {
+    const THeaderFields f = DecodeHeader(header);
+    MpegVersion = f.MpegVersion;
+    Layer = f.Layer;
+    Bitrate = f.Bitrate;
+    SampleRate = f.SampleRate;
+    Channels = f.Channels;
 }
+
+float TMyPlayer0802::FrameLength() const { return NominalLength(MpegVersion, Bitrate, SampleRate); }
 
 bool TMyPlayer0802::HeaderAt(int64_t position, int32_t& padding) {
     // Positions past the int32 range lie beyond every file Open accepts, so they hold no header.
@@ -174,18 +229,36 @@ void TMyPlayer0802::BuildFrameTable(double secondLength) {
     FrameCapacity_ = static_cast<int32_t>(estimate);
     FrameCount = 0;
 
+    // The chain of headers, each tested where the one before puts it, in one loop over memory.
+    // The header fields are those of the last header accepted, set once at the end; the test at
+    // the top of the loop accepts the successor found the round before, so that is the last
+    // successor found, or the first frame when none was.
+    const unsigned char* data = FileData;
     const int64_t r = DataSize_;
+    const TLengthTable& lengths = Lengths();
+    const auto passes = [&](int64_t at) { return at >= 0 && at + 4 <= r && PassesHeaderTest(data + at); };
     int64_t s = FirstFrameOffset;
+    int64_t lastAccepted = -1;
     for (;;) {
-        int32_t padding = 0;
-        if (!HeaderAt(s, padding)) break;
-        const float length = FrameLength();
-        const int64_t e = FindSuccessor(s, length, padding);
-        if (e < 0) break;
-        AppendFrame(s);
+        if (!passes(s)) break;
+        lastAccepted = s;
+        const float length = lengths.Of(data + s);
+        // The nominal end is a byte offset held in double: a float cannot tell neighbouring
+        // bytes apart past 16 MiB.
+        const double nominalEnd = static_cast<double>(s) + static_cast<double>(length);
+        const double limit = nominalEnd + 4.0;
+        int64_t e = static_cast<int64_t>(nominalEnd) + PaddingOf(data + s);
+        while (static_cast<double>(e) < limit && !passes(e)) ++e;
+        if (!(static_cast<double>(e) < limit)) break;
+        lastAccepted = e;
+        if (FrameCount < FrameCapacity_) [[likely]]
+            FrameOffsets[FrameCount++] = static_cast<int32_t>(s);
+        else
+            AppendFrame(s);
         s = e;
         if (!(static_cast<double>(r) - static_cast<double>(length) > static_cast<double>(s))) break;
     }
+    if (lastAccepted >= 0) SetHeaderFields(data + lastAccepted);
 }
 
 // Reads the whole file into FileData. Opened without blocking and read only when it is a regular
@@ -245,154 +318,4 @@ bool TMyPlayer0802::Open() {
     }
     BuildFrameTable(secondLength);
     return true;
-}
-
-int32_t TMyPlayer0802::DecodeFrames(int32_t first, int32_t end) {
-    if (FileData == nullptr || FrameOffsets == nullptr) return 0;
-    first = std::max(first, 0);
-    end = std::min(end, FramesWithLength(FrameCount));
-    int32_t staged = 0;
-    for (int32_t i = first; i < end; ++i) {
-        const int32_t length = FrameOffsets[i + 1] - FrameOffsets[i];
-        if (length > InBufferSize - staged) break;
-        std::memcpy(InBuffer + staged, FileData + FrameOffsets[i], static_cast<size_t>(length));
-        staged += length;
-    }
-    return DecodeStaged(staged);
-}
-
-int32_t TMyPlayer0802::DecodeStaged(int32_t stagedBytes) {
-    // Each frame goes straight to its place in WaveImage while a whole output area fits there;
-    // near the end the scratch area takes it, and PCM beyond WaveImage is dropped.
-    unsigned char scratch[DecodeScratchSize];
-    int32_t stored = 0;
-    const unsigned char* input = InBuffer;
-    int32_t inputSize = stagedBytes;
-    for (;;) {
-        const bool direct = WaveImageSize - stored >= DecodeOutputCapacity;
-        unsigned char* out = direct ? WaveImage + stored : scratch;
-        int produced = 0;
-        if (decodeMP3(&DecoderState, input, inputSize, out, DecodeOutputCapacity, &produced) != MP3_OK) break;
-        input = nullptr;
-        inputSize = 0;
-        const int32_t kept = std::min(std::max(produced, 0), WaveImageSize - stored);
-        if (!direct) std::memcpy(WaveImage + stored, scratch, static_cast<size_t>(kept));
-        stored += kept;
-    }
-    return stored;
-}
-
-// A full recording measures on frames 20 to 29, after the decoder has settled; a shorter one on
-// every frame it has. The decoder is not reset afterwards: the main pass follows on its state.
-int64_t TMyPlayer0802::MeasureTimeline() {
-    const int32_t frameCount = FileData != nullptr && FrameOffsets != nullptr ? FrameCount : 0;
-    const int32_t usable = FramesWithLength(frameCount);
-    if (usable == 0 || Channels <= 0 || SampleRate <= 0) return 0;
-    int32_t pcmBytesPerFrame = 0;
-    if (usable >= 30) {
-        DecodeFrames(0, 10);
-        DecodeFrames(10, 20);
-        pcmBytesPerFrame = DecodeFrames(20, 30) / 10;
-    } else {
-        int64_t bytes = 0;
-        for (int32_t first = 0; first < usable; first += 10)
-            bytes += DecodeFrames(first, std::min(first + 10, usable));
-        pcmBytesPerFrame = static_cast<int32_t>(bytes / usable);
-    }
-    FrameDuration = FrameDurationOf(pcmBytesPerFrame, Channels, SampleRate);
-    return TimelineLength(frameCount, FrameDuration);
-}
-
-// Spreads the chunk's sample frames evenly over the frames it holds and keeps the first channel
-// at the nearest position. q stays in 32-bit float steps; t is held in double so that no
-// position is skipped however long the recording is.
-void TMyPlayer0802::MapChunk(int16_t* samples,
-                             int32_t sampleCount,
-                             int32_t firstFrame,
-                             int32_t framesInChunk,
-                             int32_t pcmBytes,
-                             TChunkTimes& times) const {
-    const int32_t sampleFrames = (pcmBytes / 2) / Channels;
-    const auto offset = [&](int32_t j) {
-        float q = static_cast<float>(j) / static_cast<float>(sampleFrames);
-        q = q * FrameDuration;
-        q = q * static_cast<float>(framesInChunk);
-        return q;
-    };
-    const bool cached = sampleFrames <= TChunkTimes::Capacity;
-    if (cached && (times.sampleFrames != sampleFrames || times.framesInChunk != framesInChunk)) {
-        for (int32_t j = 0; j < sampleFrames; ++j) times.q[j] = offset(j);
-        times.sampleFrames = sampleFrames;
-        times.framesInChunk = framesInChunk;
-    }
-    const double chunkStart = static_cast<double>(firstFrame) * static_cast<double>(FrameDuration);
-    const double positions = static_cast<double>(sampleCount);
-    const size_t stride = static_cast<size_t>(Channels) * 2;
-    // The decoder writes native-endian PCM; the first channel leads each sample frame.
-    const auto firstChannel = [&](int32_t j) {
-        int16_t value;
-        std::memcpy(&value, WaveImage + static_cast<size_t>(j) * stride, sizeof value);
-        return value;
-    };
-    // Index before the +0.5 of the nearest position; compared with the buffer before it is
-    // truncated, so that no value beyond int32 is converted.
-    const auto nearest = [&](float q) {
-        return (chunkStart + static_cast<double>(q)) * PositionsPerSecond + 0.5;
-    };
-    if (!cached) {
-        for (int32_t j = 0; j < sampleFrames; ++j) {
-            const double index = nearest(offset(j));
-            if (index < positions) samples[TruncateToInt32(index)] = firstChannel(j);
-        }
-        return;
-    }
-    // Positions first, in a loop free of stores into the buffer so that it vectorises; then the
-    // samples, the last sample frame of a position overwriting the earlier ones. Positions never
-    // decrease with j, so those past the buffer form a tail that the second loop leaves out.
-    for (int32_t j = 0; j < sampleFrames; ++j) {
-        const double index = nearest(times.q[j]);
-        times.position[j] = index < positions ? TruncateToInt32(index) : -1;
-    }
-    int32_t end = sampleFrames;
-    while (end > 0 && times.position[end - 1] < 0) --end;
-    for (int32_t j = 0; j < end; ++j) samples[times.position[j]] = firstChannel(j);
-}
-
-void TMyPlayer0802::Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount) {
-    // Until the new buffer exists the places describe an empty one, also when this throws.
-    *samples = nullptr;
-    *sampleCount = 0;
-    const int32_t frameCount = FileData != nullptr && FrameOffsets != nullptr ? FrameCount : 0;
-    if (progress != nullptr) {
-        progress->SetPosition(0);
-        progress->SetMax(frameCount / 10);
-        progress->SetVisible(true);
-    }
-
-    int16_t* buffer = nullptr;
-    const int64_t length = MeasureTimeline();
-    try {
-        // A length past int32 cannot be a buffer of positions: that is running out of memory too.
-        if (length > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
-        buffer = AllocateSamples(static_cast<int32_t>(length));
-    } catch (...) {
-        if (progress != nullptr) progress->SetVisible(false);
-        throw;
-    }
-    const int32_t count = static_cast<int32_t>(length);
-    *samples = buffer;
-    *sampleCount = count;
-
-    if (count > 0) {
-        // Written before it is read: the counts never match -1.
-        TChunkTimes times;
-        for (int32_t chunkStart = 0; chunkStart < frameCount; chunkStart += 10) {
-            const int32_t framesInChunk = std::min(chunkStart + 10, frameCount - 1) - chunkStart;
-            const int32_t pcmBytes = DecodeFrames(chunkStart, chunkStart + framesInChunk);
-            MapChunk(buffer, count, chunkStart, framesInChunk, pcmBytes, times);
-            if (progress != nullptr) progress->SetPosition(chunkStart / 10);
-        }
-    }
-
-    if (progress != nullptr) progress->SetVisible(false);
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 #include "Mp3Decoder.h"
 
@@ -56,7 +57,8 @@ class TMyPlayer0802 {
 
     // Decodes the whole recording onto the timeline into a new buffer (AllocateSamples). A
     // timeline too long to hold throws std::bad_alloc; the places then describe an empty buffer
-    // (null, 0).
+    // (null, 0). The main pass runs on every core for a long recording; the result is the same,
+    // bit for bit, as one pass in order, and so is the decoder state it leaves for playback.
     void Decode(int16_t** samples, TProgressSink* progress, int32_t* sampleCount);
     // Decodes frames first .. end-1 into WaveImage from its start; returns the bytes produced.
     int32_t DecodeFrames(int32_t first, int32_t end);
@@ -70,6 +72,33 @@ class TMyPlayer0802 {
     // (TimelineLength), 0 when no frame has a length. The decoder moves on; Decode follows on its
     // state, and sorvelle-cli measures a recording with it without decoding the rest.
     int64_t MeasureTimeline();
+
+    // The drain of DecodeStaged on any decoder: queues inputSize bytes, takes out every complete
+    // frame into pcm (WaveImageSize bytes), drops what does not fit; returns the bytes stored.
+    static int32_t DrainDecoder(TDecoderState& decoder,
+                                const unsigned char* input,
+                                int32_t inputSize,
+                                unsigned char* pcm);
+    // Frames first .. end-1 decoded by another decoder into its own pcm area, from the same bytes
+    // DecodeFrames stages; the player's buffers are not touched, so it may run beside them.
+    int32_t DecodeFramesWith(TDecoderState& decoder, int32_t first, int32_t end, unsigned char* pcm) const;
+
+    // How Decode splits its main pass. Tests force several ranges on short recordings and the
+    // benchmark forces one; zero fields leave the choice to Decode.
+    struct TDecodeOverride {
+        int32_t Ranges = 0;        // ranges wanted; 0: as many as the machine has cores
+        int32_t WarmupChunks = 0;  // chunks a later range decodes before its own; 0: enough
+        bool AnyStream = false;    // split streams too whose decoding is not known to converge
+        int32_t FailRange = -1;    // the range whose decoder throws std::bad_alloc on start
+    };
+    TDecodeOverride DecodeOverride;
+    // What the last Decode did: ranges planned, and how many of them were decoded again in order
+    // because their start could not be shown to match the range before.
+    struct TDecodeReport {
+        int32_t Ranges = 0;
+        int32_t RangesRedone = 0;
+    };
+    TDecodeReport LastDecode() const { return LastDecode_; }
 
     enum TPlayBound { pbStart, pbEnd };
     int32_t SetPlayBound(TPlayBound which, int32_t position);
@@ -85,29 +114,26 @@ class TMyPlayer0802 {
     static constexpr int DecodeScratchSize = 16384;
 
     bool HeaderAt(int64_t position, int32_t& padding);
+    void SetHeaderFields(const unsigned char* header);
     int64_t FindSuccessor(int64_t start, float length, int32_t padding);
     bool ReadFile();
     bool FindFirstFrame(double& secondLength);
     void BuildFrameTable(double secondLength);
     void AppendFrame(int64_t offset);
-    // Offsets in seconds of a chunk's sample frames from the chunk's start; they depend only on the
-    // chunk's counts of sample frames and of MPEG frames, so full chunks share them.
-    struct TChunkTimes {
-        static constexpr int32_t Capacity = 11520;  // ten frames of 1152 sample frames
-        int32_t sampleFrames = -1;
-        int32_t framesInChunk = -1;
-        float q[Capacity];
-        int32_t position[Capacity];  // per chunk: the sample frame's position, -1 past the buffer
-    };
-    void MapChunk(int16_t* samples,
-                  int32_t sampleCount,
-                  int32_t firstFrame,
-                  int32_t framesInChunk,
-                  int32_t pcmBytes,
-                  TChunkTimes& times) const;
+    // Bytes of frames first .. end-1 (first clamped to the table) that fit InBuffer, as
+    // DecodeFrames stages them; they lie back to back in FileData from FrameOffsets[first].
+    int32_t ChunkBytes(int32_t& first, int32_t end) const;
+    std::vector<int32_t> PlanRanges(int32_t sampleCount, int32_t warmupFrames) const;
+    void DecodeInOrder(int16_t* samples, int32_t sampleCount, TProgressSink* progress);
+    void DecodeInRanges(int16_t* samples,
+                        int32_t sampleCount,
+                        const std::vector<int32_t>& starts,
+                        int32_t warmupFrames,
+                        TProgressSink* progress);
 
     int64_t DataSize_ = 0;
     int64_t FileSize_ = 0;
     int32_t FrameCapacity_ = 0;
     bool ReadFailed_ = false;
+    TDecodeReport LastDecode_;
 };
