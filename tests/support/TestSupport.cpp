@@ -6,6 +6,8 @@
 #include "ExceptionDialog.h"
 #include "KeyboardInput.h"
 #include "PictureArchive.h"
+#include "ProjectRecovery.h"
+#include "RecoveryDialogs.h"
 #include "SaveAsUtf8Dialog.h"
 #include "SaveChangesDialog.h"
 #include "SoundMain.h"
@@ -22,6 +24,12 @@ void ResetTestWorld() {
     SaveAsUtf8DialogOverride = nullptr;
     TOpenDialog::ExecuteOverride = nullptr;
     KeyboardInputOverride = nullptr;
+    RestoreDialogOverride = nullptr;
+    DiscardUnsavableDialogOverride = nullptr;
+    RecoveryNoticeOverride = nullptr;
+    SnapshotWriteObserver = nullptr;
+    RecoveryFolderOverride.clear();
+    SetRecoveryInterval(DefaultRecoveryInterval);
     Player.Release();
     Player.FileName.clear();
     SetPictureDecodeSize(QSize());

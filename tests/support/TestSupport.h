@@ -14,7 +14,7 @@
 // Puts everything a test can change back to a fresh start: EditorState, ItemTable, PictureTable
 // and the file names (an open archive is closed), the player emptied, no sound playing, and
 // every test hook cleared (exception dialog, "Save changes?", file dialog, sound output, first
-// audio buffer, keyboard input).
+// audio buffer, keyboard input, the recovery questions, notices, folder and interval).
 void ResetTestWorld();
 
 class FreshStateTest : public ::testing::Test {
