@@ -62,7 +62,9 @@ class TProjectRecovery : public QObject {
 
   private:
     void WatchDocuments();
+    // The texts as the documents hold them; SnapshotPreparation makes them what a save writes.
     TRecoverySnapshot Capture() const;
+    TSnapshotWriter::TPrepare SnapshotPreparation() const;
     void OfferRestore(const QString& chosen);
     void SetAside(const QString& path, const QString& chosen);
     void Restore(const TRecoverySnapshot& snapshot);
@@ -249,12 +251,19 @@ TRecoverySnapshot TProjectRecovery::Capture() const {
     TRecoverySnapshot s;
     s.TextName = resolvedName_;
     s.TimeMs = QDateTime::currentMSecsSinceEpoch();
-    s.Text = FromEditorText(MemoText(*form_.Memo1), form_.Memo1->Format);
+    s.Text = form_.Memo1->document()->toRawText();
     s.TextEncoding = form_.Memo1->Format.encoding;
-    s.SecondText = FromEditorText(MemoText(*form_.Memo2), form_.Memo2->Format);
+    s.SecondText = form_.Memo2->document()->toRawText();
     s.SecondEncoding = form_.Memo2->Format.encoding;
     std::copy(std::begin(ItemTable), std::end(ItemTable), s.Items.begin());
     return s;
+}
+
+TSnapshotWriter::TPrepare TProjectRecovery::SnapshotPreparation() const {
+    return [text = form_.Memo1->Format, second = form_.Memo2->Format](TRecoverySnapshot& s) {
+        s.Text = FromEditorText(MemoTextOfRaw(std::move(s.Text)), text);
+        s.SecondText = FromEditorText(MemoTextOfRaw(std::move(s.SecondText)), second);
+    };
 }
 
 void TProjectRecovery::Tick() {
@@ -267,7 +276,7 @@ void TProjectRecovery::Tick() {
         evaluatedChanges_ = changes_;
         std::copy(std::begin(ItemTable), std::end(ItemTable), evaluatedItems_.begin());
         if (ProjectChanged(form_)) {
-            writer_->Write(folder_, SnapshotPath(folder_, key_), Capture());
+            writer_->Write(folder_, SnapshotPath(folder_, key_), Capture(), SnapshotPreparation());
             wrote_ = true;
         } else if (wrote_) {
             // Typed and taken back again: the files hold the work.

@@ -1,5 +1,10 @@
 #include "SnapshotWriter.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <utility>
 
 TSnapshotWriter::TSnapshotWriter(TReport report) : report_(std::move(report)) {}
@@ -13,10 +18,13 @@ TSnapshotWriter::~TSnapshotWriter() {
     if (thread_.joinable()) thread_.join();
 }
 
-void TSnapshotWriter::Write(const QString& folder, const QString& path, TRecoverySnapshot snapshot) {
+void TSnapshotWriter::Write(const QString& folder,
+                            const QString& path,
+                            TRecoverySnapshot snapshot,
+                            TPrepare prepare) {
     {
         const std::lock_guard<std::mutex> hold(mutex_);
-        pending_ = TJob{folder, path, std::move(snapshot)};
+        pending_ = TJob{folder, path, std::move(snapshot), std::move(prepare)};
         if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     }
     wake_.notify_all();
@@ -28,6 +36,12 @@ void TSnapshotWriter::Wait() {
 }
 
 void TSnapshotWriter::Run() {
+    // Waking up to write must not take the core from the GUI thread (that would make the timer's
+    // step on the GUI thread as slow as the write itself on a busy machine): a batch thread is not
+    // let preempt on wakeup, and a lower priority keeps it behind interactive work.
+    const sched_param batch{};
+    ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &batch);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     std::unique_lock<std::mutex> hold(mutex_);
     for (;;) {
         wake_.wait(hold, [this] { return stop_ || pending_; });
@@ -39,6 +53,7 @@ void TSnapshotWriter::Run() {
         hold.unlock();
         bool written = false;
         try {
+            if (job.prepare) job.prepare(job.snapshot);
             written = MakePrivateFolder(job.folder) && WriteSnapshotFile(job.path, job.snapshot);
         } catch (...) {
             // Out of memory for the encoded bytes: reported like a full disk.

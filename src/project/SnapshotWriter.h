@@ -23,8 +23,12 @@ class TSnapshotWriter {
     TSnapshotWriter(const TSnapshotWriter&) = delete;
     TSnapshotWriter& operator=(const TSnapshotWriter&) = delete;
 
+    // Finishes a snapshot on the writer's thread before it is encoded (work the GUI thread is
+    // spared); it must touch nothing but the snapshot.
+    using TPrepare = std::function<void(TRecoverySnapshot&)>;
+
     // Queues the snapshot for `path`, creating the folder `folder` first when it is missing.
-    void Write(const QString& folder, const QString& path, TRecoverySnapshot snapshot);
+    void Write(const QString& folder, const QString& path, TRecoverySnapshot snapshot, TPrepare prepare = {});
     // Returns once nothing waits and nothing is being written.
     void Wait();
 
@@ -33,6 +37,7 @@ class TSnapshotWriter {
         QString folder;
         QString path;
         TRecoverySnapshot snapshot;
+        TPrepare prepare;
     };
     void Run();
 
