@@ -5,8 +5,10 @@
 #     typed word; once a snapshot holds them, SIGKILL. The project's folder is as it was.
 #  2. sorvelle lesson.txt again: the question comes, Return (its default) restores the work;
 #     closing the window and Return at "Save changes?" saves exactly that work.
-#  3. A typed word and SIGTERM at once (no timer has run): the program ends as SIGTERM asks, with
-#     a snapshot written on the way; the next start restores it, and it is saved as before.
+#  3. A typed word, a close request, and SIGTERM while "Save changes?" is on screen (no timer has
+#     run; the signal comes inside the question's own event loop): the program ends as SIGTERM
+#     asks, with a snapshot written on the way; the next start restores it, and it is saved.
+# No fixed waits: every step polls for what the window shows.
 # Every process started here is ended on the way out.
 # Usage: with-xvfb.sh recovery-e2e.sh SORVELLE CLOSE_REQUEST DEMO_DIR
 set -euo pipefail
@@ -58,9 +60,9 @@ start() {  # INTERVAL_MS
   app_pid=$!
 }
 
-find_window() {  # NAME [EXCLUDED_ID]
+find_window() {  # NAME [EXCLUDED_ID] [TRIES of 0.2 s]
   local ids
-  for _ in $(seq 150); do
+  for _ in $(seq "${3:-150}"); do
     ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null || true)
     for id in $ids; do
       [[ "$id" != "${2:-none}" ]] && { echo "$id"; return 0; }
@@ -73,27 +75,42 @@ find_window() {  # NAME [EXCLUDED_ID]
 click() {  # WINDOW X Y
   xdotool mousemove --window "$1" "$2" "$3" click 1
 }
-# The window, once Open has come as far as locking the picture archive; the rest of the command
-# (the pictures) ends before the clicks that follow are taken.
-wait_for_project() {
+# The main window, not a question in front of it: the one of the designed width.
+wait_for_window() {
   main=""
   for _ in $(seq 150); do
-    # The main window, not a question in front of it: the one of the designed width.
     for id in $(xdotool search --onlyvisible --name '^Sorvelle$' 2>/dev/null || true); do
       eval "$(xdotool getwindowgeometry --shell "$id")"
       [[ $WIDTH -ge 800 ]] && main=$id
     done
-    [[ -n "$main" ]] && break
+    [[ -n "$main" ]] && return 0
     kill -0 "$app_pid" 2>/dev/null || break
     sleep 0.2
   done
-  [[ -n "$main" ]] || fail "the window did not appear"
+  fail "the window did not appear"
+}
+wait_gone() {  # WINDOW_ID
   for _ in $(seq 150); do
-    flock --nonblock --shared "$work/project/lesson.ims" true 2>/dev/null || break
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
     sleep 0.2
   done
-  flock --nonblock --shared "$work/project/lesson.ims" true 2>/dev/null && fail "the project did not open"
-  sleep 2
+  fail "window $1 stayed on screen"
+}
+# The window takes clicks once the open command has ended (input that comes while a command runs
+# is dropped): "Open" is clicked until its dialog shows, which Escape then cancels.
+wait_until_idle() {
+  local dialog
+  for _ in $(seq 60); do
+    click "$main" 45 22
+    if dialog=$(find_window '^Open$' "" 10); then
+      xdotool windowfocus --sync "$dialog"
+      xdotool key Escape
+      wait_gone "$dialog"
+      return 0
+    fi
+    kill -0 "$app_pid" 2>/dev/null || break
+  done
+  fail "the window never took a click"
 }
 # True when a snapshot holds TEXT (texts are kept as UTF-16 LE).
 snapshot_holds() {  # TEXT
@@ -112,11 +129,23 @@ answer_default() {  # WHAT
   question=$(find_window '^Sorvelle$' "$main") || fail "no question: $1"
   xdotool windowfocus --sync "$question"
   xdotool key Return
+  wait_gone "$question"
+}
+# Asks the window to close until "Save changes?" shows (a request that comes while a command
+# still runs is dropped); leaves the question's id in $question.
+request_close() {
+  for _ in $(seq 60); do
+    "$close_request" "$main"
+    question=$(find_window '^Sorvelle$' "$main" 10) && return 0
+    kill -0 "$app_pid" 2>/dev/null || break
+  done
+  fail "no \"Save changes?\" after a close request"
 }
 # Closes the window, answers "Save changes?" with its default (Save), and expects exit status 0.
 close_and_save() {
-  "$close_request" "$main"
-  answer_default "Save changes?"
+  request_close
+  xdotool windowfocus --sync "$question"
+  xdotool key Return
   local status=0
   for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.2; done
   wait "$app_pid" || status=$?
@@ -134,7 +163,8 @@ echo "X server on $DISPLAY"
 
 # 1. Work, a snapshot, a kill.
 start 200
-wait_for_project
+wait_for_window
+wait_until_idle
 eval "$(xdotool getwindowgeometry --shell "$main")"
 w=$((WIDTH - 2))
 position() {  # the sample under local X: X / W * ViewSpan, truncated; ViewSpan 100000 at start
@@ -161,12 +191,12 @@ echo "killed with a snapshot of the work; the project's folder is as it was"
 
 # 2. The next start offers the work; the default answer restores it.
 start 200
-wait_for_project
+wait_for_window
 answer_default "Unsaved work ... Restore it?"
-sleep 1
 close_and_save
 { crlf "$demo/lesson.txt"; printf 'recovered'; } >"$work/expected.txt"
 cmp "$work/expected.txt" "$work/project/lesson.txt" || fail "the restored text was not what was typed"
+crlf "$demo/lesson.txr" | cmp - "$work/project/lesson.txr" || fail "the second text was not restored as it was"
 {
   le32 500
   le32 1
@@ -180,22 +210,23 @@ echo "restored with Return and saved: record 0 = 1, $s1, $s2"
 
 # 3. SIGTERM in the middle of unsaved work, long before any timer.
 start 600000
-wait_for_project
+wait_for_window
+wait_until_idle
 click "$main" 420 300
 xdotool key ctrl+End
 xdotool type --delay 40 " signalled"
-sleep 1
+# "Save changes?" shows once the typed keys are taken; the signal comes while it waits.
+request_close
 status=0
 kill -TERM "$app_pid"
 wait "$app_pid" || status=$?
 app_pid=""
-[[ $status -eq 143 ]] || fail "SIGTERM ended sorvelle with status $status, not 143"
+[[ $status -eq 143 ]] || fail "SIGTERM at \"Save changes?\" ended sorvelle with status $status, not 143"
 snapshot_holds "recovered signalled" || fail "SIGTERM left no snapshot of the work"
 cmp "$work/expected.txt" "$work/project/lesson.txt" || fail "SIGTERM wrote the text"
 start 600000
-wait_for_project
+wait_for_window
 answer_default "Unsaved work ... Restore it?"
-sleep 1
 close_and_save
 { crlf "$demo/lesson.txt"; printf 'recovered signalled'; } >"$work/expected.txt"
 cmp "$work/expected.txt" "$work/project/lesson.txt" || fail "the work of the SIGTERM run was not restored"
