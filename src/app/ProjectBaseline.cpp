@@ -31,9 +31,12 @@ bool SameRecord(const TItemRec& a, const TItemRec& b) {
 QString MemoText(const QPlainTextEdit& memo) {
     // The raw text keeps every character (the plain text would turn a no-break space into a
     // space); lines are separated by U+2029.
-    QString text = memo.document()->toRawText();
-    text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
-    return text;
+    return MemoTextOfRaw(memo.document()->toRawText());
+}
+
+QString MemoTextOfRaw(QString raw) {
+    raw.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
+    return raw;
 }
 
 void TakeProjectBaseline(const TAddItemsForm& form) {

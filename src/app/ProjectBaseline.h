@@ -10,6 +10,8 @@ class TAddItemsForm;
 
 // The memo's complete text with "\r\n" between its lines, exactly as a save writes it.
 QString MemoText(const QPlainTextEdit& memo);
+// The same from a copy of the memo document's raw text (QTextDocument::toRawText), on any thread.
+QString MemoTextOfRaw(QString raw);
 
 void TakeProjectBaseline(const TAddItemsForm& form);
 // True when Memo1, Memo2 or ItemTable differ from the last baseline.

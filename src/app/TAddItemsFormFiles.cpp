@@ -8,6 +8,7 @@
 #include "PictureArchive.h"
 #include "ProjectBaseline.h"
 #include "ProjectFiles.h"
+#include "ProjectRecovery.h"
 #include "SaveAsUtf8Dialog.h"
 #include "SaveChangesDialog.h"
 #include "ScreenPictureSize.h"
@@ -53,6 +54,7 @@ bool PlanMemoSave(QWidget* parent, const TMemo& memo, const QString& path, TText
 // Save: both texts are planned (and any question asked) before a single file is written, so
 // that declining writes nothing. False when the user declined.
 bool SaveProject(TAddItemsForm& form) {
+    CheckProjectWritable(form);
     TTextSavePlan text;
     TTextSavePlan secondText;
     if (!PlanMemoSave(&form, *form.Memo1, TextName, &text) ||
@@ -65,6 +67,7 @@ bool SaveProject(TAddItemsForm& form) {
     form.Memo2->Format.encoding = secondText.encoding;
     if (!WritePosFile(PosName)) throw EFileError(QStringLiteral("Cannot create file %1").arg(PosName));
     TakeProjectBaseline(form);
+    ProjectSaved(form);
     return true;
 }
 
@@ -101,6 +104,8 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
 
     LoadMemo(Memo1, chosen);
     ForgetEditHistory();
+    // Declared before the baseline, so that it ends after the baseline is taken.
+    TOpenRecovery recovery(*this, chosen);
     TBaselineOnExit baseline(*this);
 
     // The sound plays from WaveImage, which decoding is about to reuse.
@@ -157,23 +162,28 @@ void TAddItemsForm::OpenBtnClick(QObject*) {
 }
 
 void TAddItemsForm::SaveBtnClick(QObject*) {
-    if (!MaySaveWithoutLateRecords()) return;
+    // A read-only window refuses the save before asking anything about it.
+    if (!ProjectReadOnly(*this) && !MaySaveWithoutLateRecords()) return;
     SaveProject(*this);
 }
 
 bool TAddItemsForm::CanDiscardChanges() {
-    if (!ProjectChanged(*this)) return true;
+    if (!ProjectChanged(*this)) return ProjectDropped(*this);
+    if (ProjectReadOnly(*this)) return AskDiscardReadOnlyChanges(*this) && ProjectDropped(*this);
     switch (AskSaveChanges(this)) {
         case TSaveChangesAnswer::Save:
             // A failed save throws: the caller's handler ends and nothing is dropped. A save
             // the user declined or called off drops nothing either.
             return MaySaveWithoutLateRecords() && SaveProject(*this);
         case TSaveChangesAnswer::Discard:
-            return true;
+            return ProjectDropped(*this);
         case TSaveChangesAnswer::Cancel:
             return false;
     }
     return false;
 }
 
-void TAddItemsForm::FormClose(QObject*) { CloseArchive(); }
+void TAddItemsForm::FormClose(QObject*) {
+    CloseArchive();
+    ProjectClosed(*this);
+}

@@ -9,10 +9,12 @@
 #include <utility>
 
 #include "ExceptionDialog.h"
+#include "ProjectRecovery.h"
 #include "SorvelleApplication.h"
 #include "SorvelleVersion.h"
 #include "TAddItemsForm.h"
 #include "TOpenDialog.h"
+#include "TerminationSignals.h"
 
 namespace {
 
@@ -80,6 +82,13 @@ void OpenAtStart(TAddItemsForm& form, const QString& name) {
     TOpenDialog::ExecuteOverride = std::move(previous);
 }
 
+// The tests of a crash or a kill cannot wait for the snapshots' usual interval.
+void TakeRecoveryIntervalFromEnvironment() {
+    bool ok = false;
+    const int milliseconds = qEnvironmentVariableIntValue("SORVELLE_RECOVERY_INTERVAL_MS", &ok);
+    if (ok && milliseconds > 0) SetRecoveryInterval(milliseconds);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,8 +100,12 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     SorvelleApplication app(qtArgc, qtArgv);
+    TakeRecoveryIntervalFromEnvironment();
     ShowExceptionsOf([&line] {
         TAddItemsForm form;
+        InstallTerminationSignals([] {
+            if (AddItemsForm) SnapshotBeforeExit(*AddItemsForm);
+        });
         form.show();
         // Once the window is up, so that the progress of decoding shows in it.
         if (!line.project.isEmpty()) {

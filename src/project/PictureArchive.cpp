@@ -90,6 +90,9 @@ struct TArchiveSession {
 };
 
 TArchiveSession Session;
+// The descriptor of an archive opened for reading only, because another window holds it; -1 when
+// the open archive (if any) may be written.
+int ReadOnlyArchiveFile = -1;
 
 void StartSession(int fd) {
     Session = TArchiveSession{};
@@ -185,7 +188,32 @@ void SetPictureMemoryBudget(qint64 bytes) { MemoryBudget = bytes; }
 void CloseArchive() {
     if (EditorState.ArchiveFile != -1) ::close(EditorState.ArchiveFile);
     EditorState.ArchiveFile = -1;
+    ReadOnlyArchiveFile = -1;
     StartSession(-1);
+}
+
+bool ArchiveReadOnly() {
+    return EditorState.ArchiveFile != -1 && EditorState.ArchiveFile == ReadOnlyArchiveFile;
+}
+
+void MakeArchiveReadOnly() {
+    const int old = EditorState.ArchiveFile;
+    if (old == -1 || ArchiveReadOnly()) return;
+    const QByteArray path = QFile::encodeName(EditorState.ArchiveName);
+    struct stat was {};
+    struct stat now {};
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // Another file put in the archive's place meanwhile is not taken for it: no archive then.
+    if (fd == -1 || ::fstat(old, &was) != 0 || ::fstat(fd, &now) != 0 || was.st_dev != now.st_dev ||
+        was.st_ino != now.st_ino) {
+        if (fd != -1) ::close(fd);
+        CloseArchive();
+        return DropPictures();
+    }
+    ::close(old);
+    EditorState.ArchiveFile = fd;
+    ReadOnlyArchiveFile = fd;
+    StartSession(fd);
 }
 
 void OpenArchive() {
@@ -201,7 +229,13 @@ void OpenArchive() {
     if (fd == -1) return FailOpen(-1);
     // A second program (or a second window of this one) must not write the same archive. A file
     // system that keeps no locks at all still gets its pictures.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK && errno != EOPNOTSUPP) return FailOpen(fd);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK && errno != EOPNOTSUPP) {
+        // Held by another window: its pictures can still be looked at, never written from here.
+        if (errno != EWOULDBLOCK || !exists) return FailOpen(fd);
+        EditorState.ArchiveFile = fd;
+        MakeArchiveReadOnly();
+        return;
+    }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FailOpen(fd);
     // A file without a single byte holds no pictures: it becomes an empty archive.
     if (st.st_size == 0 && !WriteEmptyHeader(fd)) {
@@ -219,6 +253,10 @@ void AppendPicture(const QString& pictureFileName) {
     const auto refused = [&](const QString& why) {
         return EFileError(QStringLiteral("Cannot add picture %1: %2").arg(pictureFileName, why));
     };
+    if (ArchiveReadOnly()) {
+        throw refused(QStringLiteral("the picture archive %1 is open in another Sorvelle window")
+                          .arg(EditorState.ArchiveName));
+    }
     const auto damaged = [&] {
         return refused(QStringLiteral("the picture archive %1 is damaged").arg(EditorState.ArchiveName));
     };

@@ -22,16 +22,24 @@ QSize CurrentPictureDecodeSize();
 void SetPictureMemoryBudget(qint64 bytes);
 
 // Closes an open archive first. Opens ArchiveName read-write if it exists, otherwise creates it
-// as an empty archive (1, 0, 500 zeros). ArchiveFile becomes -1 when the file cannot be opened,
-// created or locked, or is not a regular file; PictureCount is then 0 and PictureTable empty, so
-// no earlier project's pictures stay on show. Nothing is reported.
+// as an empty archive (1, 0, 500 zeros). An archive locked by another window is opened for
+// reading only (ArchiveReadOnly). ArchiveFile becomes -1 when the file cannot be opened or
+// created, or is not a regular file; PictureCount is then 0 and PictureTable empty, so no earlier
+// project's pictures stay on show. Nothing is reported.
 void OpenArchive();
+
+// True while the open archive is open for reading only: AppendPicture refuses to add to it.
+bool ArchiveReadOnly();
+// Opens the open archive again for reading only and releases its lock, for a project that is open
+// in another window; the pictures are loaded again by the next LoadPictures.
+void MakeArchiveReadOnly();
 
 // Appends a JPEG file as picture N: its size at 8 + 4N, its bytes behind the last picture, the
 // count last. Does nothing without an open archive or with 500 pictures. Throws EFileError, with
-// the archive unchanged, when the file cannot be read, is larger than MaxPictureFileBytes or does
-// not decode as a JPEG, when the pictures would exceed the memory budget, or when the archive is
-// damaged or cannot be written (a write that fails half way is undone).
+// the archive unchanged, when the archive is open for reading only, when the file cannot be read,
+// is larger than MaxPictureFileBytes or does not decode as a JPEG, when the pictures would exceed
+// the memory budget, or when the archive is damaged or cannot be written (a write that fails half
+// way is undone).
 void AppendPicture(const QString& pictureFileName);
 
 // Reads N into PictureCount and fills slots 0 .. N - 1 of PictureTable; slots from N on are

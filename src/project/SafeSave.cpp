@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -148,14 +149,32 @@ bool Commit(const QByteArray& tempName, const QByteArray& target, bool replace) 
     return ::rename(tempName.constData(), target.constData()) == 0;
 }
 
+// The process's file mode creation mask. Setting it to read it would race with any other thread
+// that creates a file at that moment (recovery snapshots are written on a thread of their own), so
+// it is read from the kernel; only a kernel that does not tell gets the old way, serialised.
+mode_t CurrentUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (!line.startsWith("Umask:")) continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok) return mode_t(mask & 0777);
+        }
+    }
+    static std::mutex guard;
+    const std::lock_guard<std::mutex> hold(guard);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 bool CreateFile(const QByteArray& target, const QByteArray& bytes) {
     QByteArray tempName;
     TFd temp(CreateTemporary(target, &tempName));
     if (!temp.Valid()) return false;
-    // A new file gets the permissions any program's new file gets here. The process has one
-    // thread that creates files, so reading the mask this way races with nothing.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
+    // A new file gets the permissions any program's new file gets here.
+    const mode_t mask = CurrentUmask();
     const bool written = ::fchmod(temp.Get(), 0666 & ~mask) == 0 &&
                          WriteAllAt(temp.Get(), bytes.constData(), bytes.size(), 0) &&
                          ::fsync(temp.Get()) == 0;

@@ -21,5 +21,5 @@ enum class TOldTail {
 };
 
 // False when the file could not be written; the old file (or its absence) then stays as it was
-// and no temporary file is left behind.
+// and no temporary file is left behind. Safe to call on any thread.
 bool SaveFileSafely(const QString& path, const QByteArray& bytes, TOldTail tail = TOldTail::Drop);

@@ -22,6 +22,8 @@ for f in lesson.txt lesson.mp3; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/sorvelle-e2e.XXXXXX")
+# The program keeps its recovery files (a lock per open project) in the user's data folder: this one.
+export XDG_DATA_HOME="$work/data"
 app_pid=""
 cleanup() {
   local rc=$?

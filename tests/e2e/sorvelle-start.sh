@@ -16,6 +16,8 @@ for tool in Xvfb xdotool cmp; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/sorvelle-start.XXXXXX")
+# The program keeps its recovery files (a lock per open project) in the user's data folder: this one.
+export XDG_DATA_HOME="$work/data"
 xvfb_pid=""
 app_pid=""
 stop() {  # PID

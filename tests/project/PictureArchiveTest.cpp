@@ -269,19 +269,20 @@ TEST_F(PictureArchiveTest, SecondProcessSeesTheLockAndHoldsItAgainstUs) {
     ASSERT_TRUE(holder.waitForReadyRead(30000));
     EXPECT_EQ(holder.readAll(), QByteArray("held\n"));
     OpenArchive();
-    EXPECT_EQ(EditorState.ArchiveFile, -1);
+    EXPECT_TRUE(ArchiveReadOnly());
     holder.closeWriteChannel();  // cat ends, and with it the lock
     ASSERT_TRUE(holder.waitForFinished(30000));
     OpenArchive();
     EXPECT_NE(EditorState.ArchiveFile, -1);
+    EXPECT_FALSE(ArchiveReadOnly());
 }
 
-TEST_F(PictureArchiveTest, ArchiveHeldByAnotherProgramIsNotOpened) {
+TEST_F(PictureArchiveTest, ArchiveHeldByAnotherProgramIsOpenedForReadingOnly) {
     const QByteArray red = ReadAll(FixturePath("jpeg/red.jpg"));
     WriteAll(EditorState.ArchiveName, Header(1, 1, {int32_t(red.size())}) + red);
     // An earlier project's pictures must not stay on show for this one.
     EditorState.PictureCount = 3;
-    PictureTable[0] = QImage(4, 4, QImage::Format_RGB888);
+    PictureTable[1] = QImage(4, 4, QImage::Format_RGB888);
     const QByteArray path = QFile::encodeName(EditorState.ArchiveName);
     const int other = ::open(path.constData(), O_RDWR | O_CLOEXEC);
     ASSERT_NE(other, -1);
@@ -289,18 +290,42 @@ TEST_F(PictureArchiveTest, ArchiveHeldByAnotherProgramIsNotOpened) {
     const QByteArray before = Archive();
 
     OpenArchive();
-    EXPECT_EQ(EditorState.ArchiveFile, -1);
-    EXPECT_EQ(EditorState.PictureCount, 0);
-    EXPECT_TRUE(PictureTable[0].isNull());
+    ASSERT_NE(EditorState.ArchiveFile, -1);
+    EXPECT_TRUE(ArchiveReadOnly());
+    EXPECT_EQ(::fcntl(EditorState.ArchiveFile, F_GETFL) & O_ACCMODE, O_RDONLY);
     EXPECT_EQ(LoadReport(), QString());
-    EXPECT_EQ(AppendReport(Picture("blue.jpg", ReadAll(FixturePath("jpeg/blue.jpg")))), QString());
+    EXPECT_EQ(EditorState.PictureCount, 1);
+    EXPECT_TRUE(IsColour(PictureTable[0], Qt::red));
+    EXPECT_TRUE(PictureTable[1].isNull());
+    EXPECT_EQ(
+        AppendReport(Picture("blue.jpg", ReadAll(FixturePath("jpeg/blue.jpg")))),
+        QStringLiteral("Cannot add picture %1: the picture archive %2 is open in another Sorvelle window")
+            .arg(Path("blue.jpg"), EditorState.ArchiveName));
     EXPECT_EQ(Archive(), before);
     ::close(other);
 
     OpenArchive();
-    EXPECT_NE(EditorState.ArchiveFile, -1);
+    EXPECT_FALSE(ArchiveReadOnly());
     EXPECT_EQ(LoadReport(), QString());
     EXPECT_EQ(EditorState.PictureCount, 1);
+}
+
+TEST_F(PictureArchiveTest, AnArchiveMadeReadOnlyLetsItsLockGo) {
+    OpenArchive();
+    AppendPicture(Picture("red.jpg", ReadAll(FixturePath("jpeg/red.jpg"))));
+    LoadPictures();
+    MakeArchiveReadOnly();
+    EXPECT_TRUE(ArchiveReadOnly());
+    const int other = ::open(QFile::encodeName(EditorState.ArchiveName).constData(), O_RDWR | O_CLOEXEC);
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ::close(other);
+    EXPECT_EQ(LoadReport(), QString());
+    EXPECT_TRUE(IsColour(PictureTable[0], Qt::red));
+    const QByteArray before = Archive();
+    EXPECT_NE(AppendReport(Picture("blue.jpg", ReadAll(FixturePath("jpeg/blue.jpg")))), QString());
+    EXPECT_EQ(Archive(), before);
+    CloseArchive();
+    EXPECT_FALSE(ArchiveReadOnly());
 }
 
 TEST_F(PictureArchiveTest, ArchiveThatCannotBeCreatedLeavesNoArchiveOpen) {

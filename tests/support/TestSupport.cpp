@@ -8,6 +8,8 @@
 #include "LateRecordsDialog.h"
 #include "LineRecords.h"
 #include "PictureArchive.h"
+#include "ProjectRecovery.h"
+#include "RecoveryDialogs.h"
 #include "SaveAsUtf8Dialog.h"
 #include "SaveChangesDialog.h"
 #include "SoundMain.h"
@@ -25,6 +27,12 @@ void ResetTestWorld() {
     TOpenDialog::ExecuteOverride = nullptr;
     KeyboardInputOverride = nullptr;
     LateRecordsDialogOverride = nullptr;
+    RestoreDialogOverride = nullptr;
+    DiscardUnsavableDialogOverride = nullptr;
+    RecoveryNoticeOverride = nullptr;
+    SnapshotWriteObserver = nullptr;
+    RecoveryFolderOverride.clear();
+    SetRecoveryInterval(DefaultRecoveryInterval);
     Player.Release();
     Player.FileName.clear();
     SetPictureDecodeSize(QSize());

@@ -14,8 +14,8 @@
 // Puts everything a test can change back to a fresh start: EditorState, ItemTable, PictureTable
 // and the file names (an open archive is closed), the player emptied, no sound playing, and
 // every test hook cleared (exception dialog, "Save changes?", the warning about records of lines
-// from 500 on, file dialog, sound output, first audio buffer, keyboard input); no record of a
-// line from 500 on is left.
+// from 500 on, file dialog, sound output, first audio buffer, keyboard input, the recovery
+// questions, notices, folder and interval); no record of a line from 500 on is left.
 void ResetTestWorld();
 
 class FreshStateTest : public ::testing::Test {

@@ -16,8 +16,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# -displayfd: the server writes its display number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -displayfd: the server writes its display number once it accepts clients. -noreset: a test
+# that ends its last client (a killed program) and starts the next one must not meet a server
+# in the middle of its reset, which refuses connections.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 for _ in $(seq 200); do
   [[ -s "$work/display" ]] && break
