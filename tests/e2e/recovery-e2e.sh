@@ -21,32 +21,12 @@ for tool in xdotool perl cmp flock; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/sorvelle-recovery.XXXXXX")
-app_pid=""
-cleanup() {
-  local rc=$?
-  if [[ -n "$app_pid" ]] && kill -0 "$app_pid" 2>/dev/null; then
-    kill -9 "$app_pid" 2>/dev/null || true
-  fi
-  wait 2>/dev/null || true
-  if [[ $rc -ne 0 && -f "$work/app.log" ]]; then
-    echo "--- sorvelle output"
-    tail -n 40 "$work/app.log"
-  fi
-  rm -rf "$work"
-  exit "$rc"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+source "$(dirname "$0")/e2e-common.sh"
+e2e_work sorvelle-recovery
 
 mkdir "$work/project"
 cp -r "$demo/." "$work/project/"
 rm -f "$work/project/lesson.pos"
-export XDG_DATA_HOME="$work/data"
 recovery="$XDG_DATA_HOME/Sorvelle/recovery"
 
 start() {  # INTERVAL_MS
@@ -60,21 +40,6 @@ start() {  # INTERVAL_MS
   app_pid=$!
 }
 
-find_window() {  # NAME [EXCLUDED_ID] [TRIES of 0.2 s]
-  local ids
-  for _ in $(seq "${3:-150}"); do
-    ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null || true)
-    for id in $ids; do
-      [[ "$id" != "${2:-none}" ]] && { echo "$id"; return 0; }
-    done
-    kill -0 "$app_pid" 2>/dev/null || return 1
-    sleep 0.2
-  done
-  return 1
-}
-click() {  # WINDOW X Y
-  xdotool mousemove --window "$1" "$2" "$3" click 1
-}
 # The main window, not a question in front of it: the one of the designed width.
 wait_for_window() {
   main=""

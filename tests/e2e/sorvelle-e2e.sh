@@ -21,37 +21,8 @@ for f in lesson.txt lesson.mp3; do
   [[ -f "$demo/$f" ]] || { echo "demo project incomplete: $demo/$f missing"; exit 1; }
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/sorvelle-e2e.XXXXXX")
-# The program keeps its recovery files (a lock per open project) in the user's data folder: this one.
-export XDG_DATA_HOME="$work/data"
-app_pid=""
-cleanup() {
-  local rc=$?
-  for pid in $app_pid; do
-    if kill -0 "$pid" 2>/dev/null; then
-      kill "$pid" 2>/dev/null || true
-      for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
-      kill -9 "$pid" 2>/dev/null || true
-    fi
-  done
-  wait 2>/dev/null || true
-  if [[ $rc -ne 0 && -f "$work/app.log" ]]; then
-    echo "--- sorvelle output"
-    if grep -q 'ERROR: AddressSanitizer' "$work/app.log"; then
-      grep -A 45 'ERROR: AddressSanitizer' "$work/app.log"
-    else
-      tail -n 40 "$work/app.log"
-    fi
-  fi
-  rm -rf "$work"
-  exit "$rc"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+source "$(dirname "$0")/e2e-common.sh"
+e2e_work sorvelle-e2e
 
 echo "X server on $DISPLAY"
 
@@ -72,21 +43,6 @@ cp "$work/project/lesson.txt" "$work/original.txt"
 ) >"$work/app.log" 2>&1 &
 app_pid=$!
 
-find_window() {  # NAME [EXCLUDED_ID]
-  local ids
-  for _ in $(seq 150); do
-    ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null || true)
-    for id in $ids; do
-      [[ "$id" != "${2:-none}" ]] && { echo "$id"; return 0; }
-    done
-    kill -0 "$app_pid" 2>/dev/null || return 1
-    sleep 0.2
-  done
-  return 1
-}
-click() {  # WINDOW X Y
-  xdotool mousemove --window "$1" "$2" "$3" click 1
-}
 
 main=$(find_window '^Sorvelle$') || fail "the window did not appear"
 eval "$(xdotool getwindowgeometry --shell "$main")"

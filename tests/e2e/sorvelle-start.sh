@@ -15,35 +15,8 @@ for tool in Xvfb xdotool cmp; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/sorvelle-start.XXXXXX")
-# The program keeps its recovery files (a lock per open project) in the user's data folder: this one.
-export XDG_DATA_HOME="$work/data"
-xvfb_pid=""
-app_pid=""
-stop() {  # PID
-  if kill -0 "$1" 2>/dev/null; then
-    kill "$1" 2>/dev/null || true
-    for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$1" 2>/dev/null || break; sleep 0.2; done
-    kill -9 "$1" 2>/dev/null || true
-  fi
-}
-cleanup() {
-  local rc=$?
-  for pid in $app_pid $xvfb_pid; do stop "$pid"; done
-  wait 2>/dev/null || true
-  if [[ $rc -ne 0 && -f "$work/app.log" ]]; then
-    echo "--- sorvelle output"
-    tail -n 40 "$work/app.log"
-  fi
-  rm -rf "$work"
-  exit "$rc"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
+source "$(dirname "$0")/e2e-common.sh"
+e2e_work sorvelle-start
 
 # Without a display: the version, and usage errors that start no window (a window would run on
 # offscreen until the timeout).
@@ -59,7 +32,7 @@ done
 echo "--version and usage errors: fine"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
+extra_pids=$!
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.2; done
 [[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
@@ -73,18 +46,6 @@ start() {  # FOLDER COMMAND... : runs the program in FOLDER with a home of its o
     exec "$@"
   ) >"$work/app.log" 2>&1 &
   app_pid=$!
-}
-find_window() {  # NAME [EXCLUDED_ID]
-  local ids
-  for _ in $(seq 150); do
-    ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null || true)
-    for id in $ids; do
-      [[ "$id" != "${2:-none}" ]] && { echo "$id"; return 0; }
-    done
-    kill -0 "$app_pid" 2>/dev/null || return 1
-    sleep 0.2
-  done
-  return 1
 }
 wait_for_size() {  # FILE BYTES
   for _ in $(seq 150); do
