@@ -1,9 +1,13 @@
 // Aligns the narrations made by scripts/make-align-bench.sh and prints time, real-time factor,
 // peak memory and accuracy against the true start and end of every line's speech.
-// Usage: bench_align [SET_FOLDER ...]   (default: build/bench/align/espeak, other-*)
+// Usage: bench_align [FOLDER ...]   (default: build/bench/align/espeak, other-*, robust)
+// A folder without p.txt is a family of sets (one condition each, in its subfolders): each is
+// aligned and the family is printed as a table, one row per condition and one for all of them.
 #include <sys/resource.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 #include <chrono>
@@ -74,7 +78,18 @@ long PeakMiB() {
     return usage.ru_maxrss / 1024;
 }
 
-bool RunSet(const QString& folder) {
+// One set's accuracy.
+struct TFigures {
+    int Lines = 0;
+    int Clean = 0;
+    std::vector<double> Errors;     // seconds, two per line with a segment
+    std::vector<double> StartBias;  // seconds, segment start minus speech start
+    std::vector<double> EndBias;    // seconds, segment finish minus speech end
+    double Wall = 0.0;
+    double Seconds = 0.0;
+};
+
+bool RunSet(const QString& folder, bool quiet, TFigures& figures) {
     const QString text = folder + QStringLiteral("/p.txt");
     if (!FileExists(text)) {
         std::fprintf(stderr, "%s: no p.txt (run scripts/make-align-bench.sh)\n", qPrintable(folder));
@@ -118,7 +133,8 @@ bool RunSet(const QString& folder) {
     }
 
     const bool verbose = qEnvironmentVariableIsSet("ALIGN_BENCH_VERBOSE");
-    std::vector<double> errors;
+    const QString name = QFileInfo(folder).fileName();
+    std::vector<double> errors, startBias, endBias;
     int clean = 0, scored = 0, low = 0;
     const double tol = 0.030;
     for (size_t i = 0; i < truth.size() && i < result.Lines.size(); ++i) {
@@ -128,21 +144,29 @@ bool RunSet(const QString& folder) {
         const double nextStart = i + 1 < truth.size() ? truth[i + 1].Start + delay / Rate : 1e9;
         ++scored;
         if (!seg.HasSegment) {
-            if (verbose) std::printf("  line %zu: no segment\n", i);
+            if (verbose) std::printf("  %s line %zu: no segment\n", qPrintable(name), i);
             continue;
         }
         const double s = seg.Start / Rate, e = seg.Finish / Rate;
         errors.push_back(std::abs(s - ts));
         errors.push_back(std::abs(e - te));
+        startBias.push_back(s - ts);
+        endBias.push_back(e - te);
         const bool ok = s <= ts + tol && e >= te - tol && s >= prevEnd - tol && e <= nextStart + tol;
         clean += ok;
         low += seg.Confidence < LowConfidence;
         if (verbose && (!ok || seg.Confidence < LowConfidence)) {
-            std::printf("  line %zu: %s start %+.0f ms, end %+.0f ms, confidence %.2f\n", i,
-                        ok ? "clean" : "NOT CLEAN", (s - ts) * 1000, (e - te) * 1000, double(seg.Confidence));
+            // With the pauses before and after the line, so that a start or finish in a
+            // neighbour's speech shows.
+            std::printf(
+                "  %s line %zu: %s start %+.0f ms (pause %.0f), end %+.0f ms (pause %.0f), confidence %.2f\n",
+                qPrintable(name), i, ok ? "clean" : "NOT CLEAN", (s - ts) * 1000, (ts - prevEnd) * 1000,
+                (e - te) * 1000, (nextStart - te) * 1000, double(seg.Confidence));
         }
     }
     const double seconds = count / Rate;
+    figures = TFigures{scored, clean, errors, startBias, endBias, wall, seconds};
+    if (quiet) return true;
     std::printf("%s: %d lines, %.0f s of recording, voice %s\n", qPrintable(folder), scored, seconds,
                 result.Voice.c_str());
     std::printf("  wall %.2f s (cpu %.2f s), real-time factor %.0f, peak memory %ld MiB\n", wall,
@@ -159,16 +183,55 @@ bool RunSet(const QString& folder) {
     return true;
 }
 
+void PrintRow(const QString& name, const TFigures& f) {
+    std::printf("  %-24s %4d %6.1f %% %7.0f %7.0f %+7.0f %+7.0f %7.2f\n", qPrintable(name), f.Lines,
+                100.0 * f.Clean / std::max(1, f.Lines), 1000 * Percentile(f.Errors, 0.5),
+                1000 * Percentile(f.Errors, 0.95), 1000 * Percentile(f.StartBias, 0.5),
+                1000 * Percentile(f.EndBias, 0.5), f.Wall);
+}
+
+// Every subfolder with a p.txt is one condition.
+bool RunFamily(const QString& folder) {
+    const QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    std::printf("%s:\n  %-24s %4s %8s %7s %7s %7s %7s %7s\n", qPrintable(folder), "condition", "lines",
+                "clean", "median", "p95", "start", "end", "wall s");
+    TFigures all;
+    bool ok = !names.isEmpty();
+    for (const QString& name : names) {
+        TFigures f;
+        if (!RunSet(folder + QLatin1Char('/') + name, true, f)) {
+            ok = false;
+            continue;
+        }
+        PrintRow(name, f);
+        all.Lines += f.Lines;
+        all.Clean += f.Clean;
+        all.Errors.insert(all.Errors.end(), f.Errors.begin(), f.Errors.end());
+        all.StartBias.insert(all.StartBias.end(), f.StartBias.begin(), f.StartBias.end());
+        all.EndBias.insert(all.EndBias.end(), f.EndBias.begin(), f.EndBias.end());
+        all.Wall += f.Wall;
+    }
+    PrintRow(QStringLiteral("all"), all);
+    std::printf(
+        "  (median, p95: boundary error; start, end: median of segment minus speech; ms. Peak memory %ld "
+        "MiB)\n",
+        PeakMiB());
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QStringList sets;
     for (int i = 1; i < argc; ++i) sets << QString::fromLocal8Bit(argv[i]);
     if (sets.isEmpty()) {
-        for (const char* s : {"espeak", "other-en", "other-hard", "other-short", "other-ru"})
+        for (const char* s : {"espeak", "other-en", "other-hard", "other-short", "other-ru", "robust"})
             sets << QStringLiteral(SORVELLE_SOURCE_DIR "/build/bench/align/") + QLatin1String(s);
     }
     bool ok = true;
-    for (const QString& s : sets) ok = RunSet(s) && ok;
+    for (const QString& s : sets) {
+        TFigures f;
+        ok = (FileExists(s + QStringLiteral("/p.txt")) ? RunSet(s, false, f) : RunFamily(s)) && ok;
+    }
     return ok ? 0 : 1;
 }

@@ -12,6 +12,10 @@ Sets (each a folder under OUT with p.txt, p.mp3 and truth.tsv):
   other-hard  English as other-en with pauses of only 0.1 to 0.35 s and more noise.
   other-short  English with short lines (one or two words) among long ones, tempo +-20 %, an
             intro and an outro.
+  robust    a family of 30-line sets, one condition each (see ROBUST): festival, flite and eSpeak
+            NG voices, tempo +-15 %, pauses from 0.1 s, white, pink and brown noise at 15-30 dB
+            SNR, mains hum, room reverb, lame CBR/VBR, ffmpeg at 48 kHz stereo, twolame Layer II,
+            32 kbit/s at 22.05 kHz, intros, Russian in Windows-1251. robust/NAME makes one.
 truth.tsv: one row per line: line number, start and end of its speech in seconds of the
 recording as encoded. ref.raw: the first 30 s of the recording before encoding (11025 Hz, mono,
 signed 16-bit), so that the benchmark can measure the encoder's delay.
@@ -120,6 +124,9 @@ def synthesize(tool, text, path, rng):
             f.write(text + "\n")
         run(["text2wave", "-eval", f"(voice_{voice})", txt, "-o", path])
         os.remove(txt)
+    elif tool == "festival":
+        # The default voice, as text2wave speaks without a voice named.
+        run(["text2wave", "-o", path], input=text.encode())
     else:
         raise ValueError(tool)
 
@@ -198,9 +205,206 @@ def make_set(out, lines, tools, rng, pause_range, noise_db, tempo_range, intro, 
     print(f"{out}: {len(lines)} lines, {seconds:.0f} s", file=sys.stderr)
 
 
+# The robust family: many small sets, each one condition of voice, tempo, pauses, noise, room
+# and encoder, so that the benchmark's per-condition figures show where a change helps or hurts.
+# Truth comes from each line's clean signal (reverberated where the room is): its first and last
+# sample above TRUTH_DB below the line's own peak.
+TRUTH_DB = -45.0
+
+EN_VOICES = ["flite:kal", "flite:awb", "flite:rms", "flite:slt", "festival:kal_diphone",
+             "festival:ked_diphone", "festival:cmu_us_slt_arctic_hts", "espeak:en-us+f3",
+             "espeak:en-gb-x-rp+m3", "espeak:en-029"]
+RU_VOICES = ["festival:msu_ru_nsh_clunits", "festival:msu_ru_nsh_clunits", "espeak:ru", "espeak:ru+f2"]
+
+# name: voices, lines, tempo range, pauses (s), noise colour, SNR (dB against the speech's RMS;
+# None: none), room ("" dry, else sox reverb arguments), encoder, intro, language.
+ROBUST = [
+    ("festival-clean", ["festival"], 30, (0.88, 0.88), (0.12, 0.5), None, None, "", "ffmpeg48", True, "en"),
+    ("festival-brown22", ["festival"], 30, (0.88, 0.88), (0.12, 0.5), "brown", 22, "", "ffmpeg48", True, "en"),
+    ("mixed-brown15", EN_VOICES, 30, (0.85, 1.15), (0.15, 0.6), "brown", 15, "", "lame-cbr64", False, "en"),
+    ("mixed-white25", EN_VOICES, 30, (0.85, 1.15), (0.12, 0.5), "white", 25, "", "lame-vbr", True, "en"),
+    ("mixed-white15", EN_VOICES, 30, (0.85, 1.15), (0.15, 0.6), "white", 15, "", "lame-cbr64", False, "en"),
+    ("mixed-pink20", EN_VOICES, 30, (0.85, 1.15), (0.12, 0.5), "pink", 20, "", "twolame48", True, "en"),
+    ("slow-pink30-short", EN_VOICES, 30, (0.85, 0.87), (0.1, 0.25), "pink", 30, "", "lame-vbr", False, "en"),
+    ("fast-brown25-short", EN_VOICES, 30, (1.13, 1.15), (0.1, 0.2), "brown", 25, "", "ffmpeg48", False, "en"),
+    ("hts-pink15", ["festival:cmu_us_slt_arctic_hts"], 30, (0.85, 1.15), (0.12, 0.5), "pink", 15, "", "lame-cbr64",
+     True, "en"),
+    ("mixed-hum20", EN_VOICES, 30, (0.85, 1.15), (0.12, 0.5), "hum", 20, "", "lame-vbr", False, "en"),
+    ("mixed-reverb-pink30", EN_VOICES, 30, (0.85, 1.15), (0.2, 0.6), "pink", 30, "reverb 40 50 60", "lame-vbr",
+     True, "en"),
+    ("mixed-reverb-brown20", EN_VOICES, 30, (0.85, 1.15), (0.25, 0.7), "brown", 20, "reverb 60 40 80", "ffmpeg48",
+     False, "en"),
+    ("mixed-low32", EN_VOICES, 30, (0.85, 1.15), (0.12, 0.5), "pink", 25, "", "lame-32", True, "en"),
+    ("ru-brown22", RU_VOICES, 30, (0.85, 1.15), (0.12, 0.5), "brown", 22, "", "ffmpeg48", True, "ru"),
+    ("ru-white18", RU_VOICES, 30, (0.85, 1.15), (0.15, 0.6), "white", 18, "", "lame-cbr64", False, "ru"),
+]
+
+EN_TITLES = ["Lesson four. Travelling by train.", "Chapter two. The old house.", "Part three. At the market."]
+RU_TITLES = ["Урок пятый. На вокзале.", "Глава вторая."]
+
+
+def en_line(rng):
+    """A sentence with a comma pause now and then, or a short line."""
+    if rng.random() < 0.12:
+        return rng.choice(["Yes, of course.", "Thank you very much.", "Here you are.", "See you soon.",
+                           "Excuse me, please."])
+    s = en_sentence(rng, (1, 1, 2))
+    if rng.random() < 0.35:
+        s = rng.choice(["Well, ", "In the morning, ", "Sometimes, ", "After that, "]) + s[0].lower() + s[1:]
+    return s
+
+
+def ru_line(rng):
+    s = ru_sentence(rng)
+    if rng.random() < 0.3:
+        s = rng.choice(["Утром, ", "Иногда, ", "Потом, "]) + s[0].lower() + s[1:]
+    return s
+
+
+def pcm_peak(data):
+    return max(audioop.max(data, 2), 1)
+
+
+def truth_span(data, db):
+    """First and last sample above db below the peak."""
+    level = pcm_peak(data) * 10 ** (db / 20)
+    n = len(data) // 2
+    block = 64
+    first = last = None
+    for i in range(0, n, block):
+        if audioop.max(data[2 * i: 2 * (i + block)], 2) > level:
+            if first is None:
+                first = i
+            last = min(n, i + block)
+    if first is None:
+        return 0, 0
+    a = first
+    while abs(audioop.getsample(data, 2, a)) <= level:
+        a += 1
+    b = last - 1
+    while abs(audioop.getsample(data, 2, b)) <= level:
+        b -= 1
+    return a, b + 1
+
+
+def noise_pcm(work, colour, seconds):
+    path = os.path.join(work, "noise.wav")
+    if colour == "hum":
+        # Mains hum with its odd harmonics, and a little hiss.
+        run(["sox", "-n", "-r", str(RATE), "-c", "1", "-b", "16", path, "synth", f"{seconds:.3f}", "sine", "50",
+             "sine", "150", "sine", "250", "whitenoise", "remix", "1v0.6,2v0.25,3v0.12,4v0.03"])
+    else:
+        run(["sox", "-n", "-r", str(RATE), "-c", "1", "-b", "16", path, "synth", f"{seconds:.3f}",
+             f"{colour}noise", "vol", "0.5"])
+    return read_mono(path)
+
+
+def encode(work, mixed, encoder, out):
+    if encoder == "lame-cbr64":
+        run(["lame", "--quiet", "-m", "m", "-b", "64", mixed, out])
+    elif encoder == "lame-vbr":
+        run(["lame", "--quiet", "-m", "m", "-V", "4", mixed, out])
+    elif encoder == "lame-32":
+        run(["lame", "--quiet", "-m", "m", "-b", "32", "--resample", "22.05", mixed, out])
+    elif encoder in ("ffmpeg48", "twolame48"):
+        wide = os.path.join(work, "wide.wav")
+        run(["sox", mixed, "-r", "48000", "-c", "2", wide])
+        if encoder == "ffmpeg48":
+            # With the encoder's info frame in front, as ffmpeg writes it.
+            run(["ffmpeg", "-y", "-loglevel", "error", "-i", wide, "-c:a", "libmp3lame", "-q:a", "5", out])
+        else:
+            run(["twolame", "--quiet", "-b", "192", wide, out])
+    else:
+        raise ValueError(encoder)
+
+
+def make_robust_set(out, rng, voices, count, tempo_range, pause_range, colour, snr, room, encoder, intro, lang):
+    os.makedirs(out, exist_ok=True)
+    work = os.path.join(out, "work")
+    os.makedirs(work, exist_ok=True)
+    lines = [(ru_line if lang == "ru" else en_line)(rng) for _ in range(count)]
+    pcm = bytearray()
+    truth = []
+    if intro:
+        jingle = os.path.join(work, "jingle.wav")
+        run(["sox", "-n", "-r", str(RATE), "-c", "1", "-b", "16", jingle, "synth", "1.2", "sine", "440", "sine",
+             "554", "sine", "659", "remix", "1-3", "vol", "0.25", "fade", "0.05", "0", "0.4"])
+        pcm += silence(0.3) + read_mono(jingle) + silence(0.5)
+        title = os.path.join(work, "title.wav")
+        # The title by a voice that speaks no line.
+        synthesize("espeak:en-us+m7" if lang == "en" else "espeak:ru+m5",
+                   rng.choice(EN_TITLES if lang == "en" else RU_TITLES), title, rng)
+        pcm += read_mono(title) + silence(0.9)
+    else:
+        pcm += silence(0.6)
+    for n, text in enumerate(lines):
+        wav = os.path.join(work, "line.wav")
+        synthesize(rng.choice(voices), text, wav, rng)
+        factor = rng.uniform(*tempo_range)
+        args = ["sox", wav, "-r", str(RATE), "-c", "1", "-b", "16", os.path.join(work, "t.wav")]
+        if abs(factor - 1.0) >= 1e-3:
+            args += ["tempo", "-s", f"{factor:.3f}"]
+        if room:
+            args += ["pad", "0", "1.5"] + room.split()
+        # Each line at its own level, within 6 dB.
+        args += ["norm", f"{-3 - rng.uniform(0, 6):.1f}"]
+        run(args)
+        data = read_mono(os.path.join(work, "t.wav"))
+        a, b = truth_span(data, TRUTH_DB)
+        if n:
+            pcm += silence(rng.uniform(*pause_range))
+        start = len(pcm) // 2
+        pcm += data[2 * a: 2 * b]
+        truth.append((n, start / RATE, len(pcm) // 2 / RATE))
+    pcm += silence(1.0)
+    if len(pcm) % 2:
+        pcm += b"\0"
+    seconds = len(pcm) / 2 / RATE
+    clean_pcm = bytes(pcm)
+    if colour:
+        speech = b"".join(clean_pcm[int(a * RATE) * 2: int(b * RATE) * 2] for _, a, b in truth)
+        noise = noise_pcm(work, colour, seconds)
+        noise = (noise + b"\0\0" * len(clean_pcm))[: len(clean_pcm)]
+        gain = audioop.rms(speech, 2) / 10 ** (snr / 20) / max(1, audioop.rms(noise, 2))
+        mixed_pcm = audioop.add(clean_pcm, audioop.mul(noise, 2, gain), 2)
+    else:
+        mixed_pcm = clean_pcm
+    mixed = os.path.join(work, "mixed.wav")
+    with wave.open(mixed, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(mixed_pcm)
+    encode(work, mixed, encoder, os.path.join(out, "p.mp3"))
+    run(["sox", mixed, "-r", "11025", "-c", "1", "-b", "16", "-e", "signed", "-t", "raw",
+         os.path.join(out, "ref.raw"), "trim", "0", "30"])
+    with open(os.path.join(out, "p.txt"), "wb") as f:
+        f.write("\r\n".join(lines).encode("cp1251" if lang == "ru" else "utf-8") + b"\r\n")
+    with open(os.path.join(out, "truth.tsv"), "w") as f:
+        for n, a, b in truth:
+            f.write(f"{n}\t{a:.5f}\t{b:.5f}\n")
+    for name in os.listdir(work):
+        os.remove(os.path.join(work, name))
+    os.rmdir(work)
+    print(f"{out}: {len(lines)} lines, {seconds:.0f} s", file=sys.stderr)
+
+
+def make_robust(out, only):
+    for (name, voices, count, tempo_range, pauses, colour, snr, room, encoder, intro, lang) in ROBUST:
+        if only and name not in only:
+            continue
+        # Each condition its own random stream, so that one can be remade alone.
+        rng = random.Random(f"robust-{name}")
+        make_robust_set(os.path.join(out, name), rng, voices, count, tempo_range, pauses, colour, snr, room,
+                        encoder, intro, lang)
+
+
 def main():
     out = sys.argv[1]
-    which = sys.argv[2:] or ["espeak", "other-en", "other-ru", "other-hard", "other-short"]
+    which = sys.argv[2:] or ["espeak", "other-en", "other-ru", "other-hard", "other-short", "robust"]
+    if "robust" in which or any(w.startswith("robust/") for w in which):
+        only = [w.split("/", 1)[1] for w in which if w.startswith("robust/")]
+        make_robust(os.path.join(out, "robust"), only)
     rng = random.Random(20261209)
     if "espeak" in which:
         lines = [en_sentence(rng, (1, 2, 2, 3)) for _ in range(480)]

@@ -36,6 +36,12 @@ constexpr int64_t MinPause = 660;
 // Silence left around a line's speech, positions (30 ms), and the share of a pause it may take.
 constexpr int64_t Margin = 331;
 constexpr double MarginShare = 0.4;
+// A line's speech fades on under the noise after its end is lost in it: its finish follows the
+// fading, down to this far below the line's loudest block, up to 200 ms and half of the
+// pause (the start after it keeps its margin).
+constexpr float TailDb = 45.0f;
+constexpr int64_t MaxTail = 2205;
+constexpr double TailShare = 0.5;
 // Skipping a recording frame that no line speaks costs this share of matching unrelated frames.
 constexpr double SkipCostShare = 0.75;
 
@@ -122,6 +128,9 @@ void AnalyseRecording(const int16_t* samples,
     a.Track = MeasureEnergy(samples, count);
     a.Levels = EstimateLevels(a.Track.Db);
     a.HighLevels = EstimateLevels(a.Track.HighDb);
+    a.Pauses = FindPauses(a.Track, a.Levels, a.HighLevels, MinPause);
+    // The pauses tell the noise; found again with edges above its flicker.
+    FitEdgesToNoise(a.Track, a.Pauses, a.Levels, a.HighLevels);
     a.Pauses = FindPauses(a.Track, a.Levels, a.HighLevels, MinPause);
 }
 
@@ -264,6 +273,14 @@ void AlignChunk(const TChunk& chunk,
             finishes[b - 1] = x;
             starts[b] = x;
         }
+    }
+    for (size_t b = 1; b <= k; ++b) {
+        if (choice[b].Pause < 0) continue;
+        const TPause& p = pauses[size_t(choice[b].Pause)];
+        int64_t limit = std::min<int64_t>(MaxTail, int64_t(TailShare * double(p.Length())));
+        if (b < k) limit = std::min(limit, p.Length() - margin(p));
+        const int64_t tail = HiddenTail(rec.Track, rec.Levels.Edge, starts[b - 1], p.SpeechEnd, TailDb);
+        finishes[b - 1] = std::max(finishes[b - 1], p.SpeechEnd + std::min(tail, limit));
     }
     // Durations against the warp's, to catch a line whose boundaries went astray.
     double recTotal = 0.0, synthTotal = 0.0;

@@ -106,6 +106,57 @@ std::vector<TPause> FindPauses(const TEnergyTrack& track,
     return pauses;
 }
 
+void FitEdgesToNoise(const TEnergyTrack& track,
+                     const std::vector<TPause>& pauses,
+                     TLevels& levels,
+                     TLevels& high) {
+    // Blocks 40 ms or more from a pause's speech edges are noise only.
+    constexpr int64_t Inset = 8;
+    constexpr size_t MinBlocks = 100;
+    std::vector<float> db, highDb;
+    for (const TPause& p : pauses) {
+        const int64_t to = std::min(track.Blocks(), p.SpeechStart / TEnergyTrack::Step - Inset);
+        for (int64_t b = p.SpeechEnd / TEnergyTrack::Step + Inset; b < to; ++b) {
+            db.push_back(track.Db[size_t(b)]);
+            highDb.push_back(track.HighDb[size_t(b)]);
+        }
+    }
+    if (db.size() < MinBlocks) return;
+    auto fit = [](TLevels& l, const std::vector<float>& noise) {
+        l.Edge = std::max(l.Edge, Percentile(noise, 0.8) + 0.5f);
+        l.Threshold = std::max(l.Threshold, l.Edge);
+    };
+    fit(levels, db);
+    fit(high, highDb);
+}
+
+int64_t HiddenTail(
+    const TEnergyTrack& track, float edge, int64_t firstSpeech, int64_t lastSpeech, float tailDb) {
+    // The slope is read from where the speech stood this far above the edge, within 150 ms.
+    constexpr float Rise = 10.0f;
+    constexpr int64_t SlopeBlocks = 30;
+    // Slower than this (dB per block) counts as this: a level that hardly falls tells no slope.
+    constexpr double MinSlope = 0.05;
+    // A fading voice falls faster as it stops: the straight line's length is cut by a fifth.
+    constexpr double Shortening = 0.8;
+    const int64_t n = track.Blocks();
+    const int64_t b0 = std::max<int64_t>(0, firstSpeech / TEnergyTrack::Step);
+    const int64_t b1 = std::min(n, lastSpeech / TEnergyTrack::Step);
+    if (b1 <= b0) return 0;
+    const float peak = *std::max_element(track.Db.begin() + b0, track.Db.begin() + b1);
+    const double hidden = double(edge) - (double(peak) - double(tailDb));
+    if (hidden <= 0.0) return 0;
+    auto smoothed = [&](int64_t b) {
+        const int64_t a = std::max<int64_t>(0, b - 1), c = std::min(n - 1, b + 1);
+        return (track.Db[size_t(a)] + track.Db[size_t(b)] + track.Db[size_t(c)]) / 3.0f;
+    };
+    const int64_t e = b1 - 1;
+    int64_t a = e;
+    while (a > e - SlopeBlocks && a > b0 && smoothed(a) < edge + Rise) --a;
+    const double slope = std::max(MinSlope, double(smoothed(a) - edge) / double(std::max<int64_t>(1, e - a)));
+    return int64_t(Shortening * hidden / slope * double(TEnergyTrack::Step));
+}
+
 int64_t QuietestPosition(const TEnergyTrack& track, int64_t from, int64_t to) {
     const int64_t step = TEnergyTrack::Step;
     const int64_t b0 = std::clamp<int64_t>(from / step, 0, std::max<int64_t>(0, track.Blocks() - 1));

@@ -44,5 +44,19 @@ std::vector<TPause> FindPauses(const TEnergyTrack& track,
                                const TLevels& levels,
                                const TLevels& high,
                                int64_t minLength);
+// Raises the edges (and thresholds, to at least the edges) of levels and high to the upper
+// fluctuations of the noise inside the pauses found with them, so that a pause's speech edges are
+// where the speech stands out of this recording's noise, not where the noise itself flickers (brown
+// noise and hum wander several dB from block to block). Unchanged when the pauses hold too little.
+void FitEdgesToNoise(const TEnergyTrack& track,
+                     const std::vector<TPause>& pauses,
+                     TLevels& levels,
+                     TLevels& high);
+// How far a line's speech goes on under the noise after lastSpeech, positions: its fading level
+// just before lastSpeech, carried on at the same slope, from the edge down to tailDb below the
+// line's loudest block (from firstSpeech on). 0 where the edge lies tailDb or more below that
+// block: the tail was followed to its end.
+int64_t HiddenTail(
+    const TEnergyTrack& track, float edge, int64_t firstSpeech, int64_t lastSpeech, float tailDb);
 // The quietest position within from .. to (smoothed over 15 ms), for a boundary where no pause is.
 int64_t QuietestPosition(const TEnergyTrack& track, int64_t from, int64_t to);

@@ -78,6 +78,38 @@ TEST(AlignPartsTest, PausesFollowTheRecordingsOwnNoiseFloor) {
     EXPECT_EQ(pauses[3].SpeechStart, int64_t(track.Db.size()) * TEnergyTrack::Step);
 }
 
+TEST(AlignPartsTest, ATailUnderTheNoiseIsFollowedOnAtItsSlope) {
+    // A 300 Hz "vowel" from 0.5 to 1.0 s that then fades by 100 dB/s: 45 dB below its peak at
+    // 1.45 s. Loud noise hides it from about 25 dB down (1.25 s); faint noise hides nothing, and
+    // the pause's edge follows the tail itself.
+    auto tail = [](double noiseLevel, int64_t& speechEnd) {
+        std::mt19937 rng(3);
+        std::normal_distribution<double> noise(0.0, noiseLevel);
+        std::vector<int16_t> s(size_t(2.5 * 11025));
+        for (size_t i = 0; i < s.size(); ++i) {
+            const double t = double(i) / 11025.0;
+            const double gain = t < 0.5 ? 0.0 : t < 1.0 ? 1.0 : std::pow(10.0, -100.0 * (t - 1.0) / 20.0);
+            s[i] = int16_t(
+                std::lround(noise(rng) + 8000.0 * gain * std::sin(2.0 * std::numbers::pi * 300.0 * t)));
+        }
+        const TEnergyTrack track = MeasureEnergy(s.data(), int64_t(s.size()));
+        TLevels levels = EstimateLevels(track.Db), high = EstimateLevels(track.HighDb);
+        FitEdgesToNoise(track, FindPauses(track, levels, high, 660), levels, high);
+        const std::vector<TPause> pauses = FindPauses(track, levels, high, 660);
+        EXPECT_EQ(pauses.size(), 2u);
+        speechEnd = pauses.back().SpeechEnd;
+        return HiddenTail(track, levels.Edge, 5513, speechEnd, 45.0f);
+    };
+    int64_t end = 0;
+    const int64_t hidden = tail(300.0, end);
+    EXPECT_LT(double(end) / 11025.0, 1.32);
+    // All of the tail, and not much more: the straight line is an estimate.
+    EXPECT_GE(double(end + hidden) / 11025.0, 1.42) << end << " + " << hidden;
+    EXPECT_LE(double(end + hidden) / 11025.0, 1.60) << end << " + " << hidden;
+    EXPECT_EQ(tail(2.0, end), 0);
+    EXPECT_GT(double(end) / 11025.0, 1.38);
+}
+
 TEST(AlignPartsTest, WarpFindsAQueryInsideALongerReference) {
     // A reference of 3000 frames that wander slowly (as speech features do, so that the coarse
     // resolutions still see the shape); the query is frames 1200 .. 1799 of it, each frame shown
