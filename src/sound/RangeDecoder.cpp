@@ -56,7 +56,8 @@ void TRangeDecoder::Run(const std::atomic<bool>& stop, TDecodeProgress& progress
     try {
         DecodeRange(stop, progress);
     } catch (...) {
-        error_ = std::current_exception();
+        // Not completed: the range is decoded again in order.
+        completed_ = false;
     }
     progress.RangeEnded();
 }

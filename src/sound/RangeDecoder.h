@@ -8,7 +8,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -49,12 +48,11 @@ class TRangeDecoder {
                   int32_t warmupFrames,
                   bool failOnStart);
 
-    // The thread's body. Never throws: an exception is kept for the GUI thread. Stops between
-    // chunks once `stop` is set.
+    // The thread's body. Never throws: a range that failed is left not completed, for the GUI
+    // thread to decode in order. Stops between chunks once `stop` is set.
     void Run(const std::atomic<bool>& stop, TDecodeProgress& progress) noexcept;
 
     bool Completed() const { return completed_; }
-    std::exception_ptr Error() const { return error_; }
     // PCM of the last warm-up chunk and of the range's own last chunk.
     const std::vector<unsigned char>& WarmupTail() const { return warmupTail_; }
     const std::vector<unsigned char>& LastChunk() const { return lastChunk_; }
@@ -75,5 +73,4 @@ class TRangeDecoder {
     std::vector<unsigned char> warmupTail_;
     std::vector<unsigned char> lastChunk_;
     bool completed_ = false;
-    std::exception_ptr error_;
 };

@@ -255,9 +255,9 @@ void TMyPlayer0802::DecodeInRanges(int16_t* samples,
     for (bool running = true; running;) steps.To(counter.WaitBeyond(steps.Reported(), running));
     for (std::thread& thread : threads) thread.join();
     steps.To(counter.ChunksDone());
-    for (size_t i = 0; i < threads.size(); ++i) {
-        if (workers[i]->Error()) std::rethrow_exception(workers[i]->Error());
-    }
+    // A worker that failed (its own buffers could not be had) has not completed: its range and
+    // the rest are decoded again in order below, so the samples never come out half written. A
+    // fault of the stream itself shows again there, on this thread.
 
     // Put the ranges together in order. A range is taken when its warm-up ended on the same PCM
     // as the range before it ended on, and the range before wrote nothing into its own positions;

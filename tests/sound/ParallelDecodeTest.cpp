@@ -126,19 +126,22 @@ TEST(ParallelDecode, ARangeWhoseWarmupMissesTheStateIsDecodedAgainInOrder) {
     EXPECT_GE(split.report.RangesRedone, 1);
 }
 
-TEST(ParallelDecode, AWorkersExceptionReachesTheCallerAfterTheJoin) {
+TEST(ParallelDecode, AFailedWorkersRangeIsDecodedInOrder) {
+    const QString file = Mp3Fixture("mpeg1-l3-48000-stereo-32k.mp3");
     TPlayerFixture f;
-    ASSERT_TRUE(f.OpenFile(Mp3Fixture("mpeg1-l3-48000-stereo-32k.mp3")));
+    ASSERT_TRUE(f.OpenFile(file));
     f.player().DecodeOverride = InRanges(4);
     f.player().DecodeOverride.FailRange = 2;
     TRecordingSink sink;
     int16_t* samples = nullptr;
     int32_t count = -1;
-    EXPECT_THROW(f.player().Decode(&samples, &sink, &count), std::bad_alloc);
-    // The buffer exists and belongs to the caller; the bar is hidden again.
+    ASSERT_NO_THROW(f.player().Decode(&samples, &sink, &count));
     ASSERT_NE(samples, nullptr);
-    EXPECT_GT(count, 0);
+    const std::vector<int16_t> decoded(samples, samples + count);
     ReleaseSamples(samples);
+    // Not a waveform with a silent or half-written range: the whole of it, as one pass gives it.
+    EXPECT_EQ(decoded, DecodeWith(file, InRanges(1)).samples);
+    EXPECT_EQ(f.player().LastDecode().RangesRedone, 2);
     ASSERT_FALSE(sink.calls.empty());
     EXPECT_EQ(sink.calls.back(), "hide");
 
