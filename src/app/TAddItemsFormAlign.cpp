@@ -88,6 +88,7 @@ void TAddItemsForm::AlignBtnClick(QObject*) {
     job->Id = ++LastJobId;
     job->Samples.assign(EditorState.Samples, EditorState.Samples + EditorState.SampleCount);
     job->Text = MemoLines(*Memo1);
+    job->Records = AllLineRecords();
     job->Request = MakeProjectRequest(job->Text, ItemTable, job->Samples.data(), int32_t(job->Samples.size()),
                                       TAlignSelection{}, "");
     bool any = false;
@@ -146,13 +147,17 @@ void TAddItemsForm::AlignFinished() {
         return;
     }
     // Lines typed or deleted while it ran moved the records with their lines: the segments go to
-    // the lines that were aligned, wherever they stand now.
+    // the lines that were aligned, wherever they stand now. A line whose record changed meanwhile
+    // (a segment stored by hand, an undo) keeps what the user did.
     const std::vector<int> lineNow = LineMapByText(job->Text, MemoLines(*Memo1));
+    const std::vector<TItemRec> records = AllLineRecords();
     TAlignResult moved = job->Result;
     moved.Lines.assign(size_t(Memo1->document()->blockCount()), TLineSegment{});
     for (size_t line = 0; line < job->Result.Lines.size() && line < lineNow.size(); ++line) {
-        if (lineNow[line] >= 0 && size_t(lineNow[line]) < moved.Lines.size())
-            moved.Lines[size_t(lineNow[line])] = job->Result.Lines[line];
+        const int now = lineNow[line];
+        if (now < 0 || size_t(now) >= moved.Lines.size() || size_t(now) >= records.size()) continue;
+        if (line < job->Records.size() && !RecordsEqual(records[size_t(now)], job->Records[line])) continue;
+        moved.Lines[size_t(now)] = job->Result.Lines[line];
     }
     const TAlignOutcome outcome = ApplyAlignResult(moved);
     ShowAlignMessage(AlignSummary(outcome));

@@ -10,13 +10,15 @@
 #include <vector>
 
 #include "Aligner.h"
+#include "EditorState.h"
 
 struct TAlignJob {
-    int Id = 0;                    // tells a finished job's late notice from a newer job's
-    std::vector<int16_t> Samples;  // the recording as it was when the button was pressed
-    QStringList Text;              // Memo1's lines as they were then
-    TAlignRequest Request;         // points into Samples
-    TAlignResult Result;           // written by the worker, read after it has ended
+    int Id = 0;                     // tells a finished job's late notice from a newer job's
+    std::vector<int16_t> Samples;   // the recording as it was when the button was pressed
+    QStringList Text;               // Memo1's lines as they were then
+    std::vector<TItemRec> Records;  // every line's record as it was then
+    TAlignRequest Request;          // points into Samples
+    TAlignResult Result;            // written by the worker, read after it has ended
     std::atomic<bool> Cancel{false};
     std::thread Worker;
 

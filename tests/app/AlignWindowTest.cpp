@@ -126,6 +126,22 @@ TEST_F(AlignWindowTest, CancelAndEscapeChangeNothing) {
     EXPECT_FALSE(ProjectChanged(*form));
 }
 
+TEST_F(AlignWindowTest, ASegmentStoredByHandWhileItRunsIsKept) {
+    OpenNarration();
+    QTest::mouseClick(form->AlignBtn, Qt::LeftButton);
+    ASSERT_EQ(form->AlignBtn->text(), QStringLiteral("Cancel"));
+    form->Memo1->setTextCursor(QTextCursor(form->Memo1->document()->findBlockByNumber(0)));
+    EditorState.SelStart = 111;
+    EditorState.SelEnd = 2222;
+    QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+    ASSERT_EQ(ItemTable[0].Start, 111);
+    QTRY_COMPARE_WITH_TIMEOUT(form->AlignBtn->text(), QStringLiteral("Align"), 120000);
+    EXPECT_EQ(ItemTable[0].Start, 111);
+    EXPECT_EQ(ItemTable[0].Finish, 2222);
+    EXPECT_EQ(ItemTable[2].Flag, 1);
+    EXPECT_EQ(alignMessages, QStringList{QStringLiteral("Aligned 1 line.")});
+}
+
 TEST_F(AlignWindowTest, OpeningAnotherProjectCancelsTheAlignment) {
     OpenNarration();
     QTest::mouseClick(form->AlignBtn, Qt::LeftButton);
