@@ -53,6 +53,12 @@ class TProjectRecovery : public QObject {
     void EndOpen(const QString& chosen);
     bool ReadOnly() const { return readOnly_; }
     void Tick();
+    // Writes the snapshot at once if there is unsaved work, even when nothing changed since the
+    // last one.
+    void Rewrite() {
+        evaluated_ = false;
+        Tick();
+    }
     void RemoveSnapshot();
     void Close();
     void BeforeExit();
@@ -192,7 +198,7 @@ void TProjectRecovery::OfferRestore(const QString& chosen) {
     for (const QString& name : {chosen, CompanionName(chosen, QStringLiteral("txr")),
                                 CompanionName(chosen, QStringLiteral("pos"))}) {
         const QFileInfo info(name);
-        if (info.exists() && info.lastModified().toMSecsSinceEpoch() >= snapshot.TimeMs) return;
+        if (info.exists() && info.lastModified().toMSecsSinceEpoch() > snapshot.TimeMs) return;
     }
     const QString when = QLocale().toString(QDateTime::fromMSecsSinceEpoch(snapshot.TimeMs).toLocalTime(),
                                             QLocale::ShortFormat);
@@ -365,6 +371,10 @@ bool AskDiscardReadOnlyChanges(TAddItemsForm& form) {
 
 void ProjectSaved(TAddItemsForm& form) {
     if (TProjectRecovery* recovery = TProjectRecovery::Find(form)) recovery->RemoveSnapshot();
+}
+
+void ProjectSaveFailed(TAddItemsForm& form) {
+    if (TProjectRecovery* recovery = TProjectRecovery::Find(form)) recovery->Rewrite();
 }
 
 bool ProjectDropped(TAddItemsForm& form) {

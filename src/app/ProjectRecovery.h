@@ -38,6 +38,9 @@ bool AskDiscardReadOnlyChanges(TAddItemsForm& form);
 // goes. ProjectDropped returns true, for the caller's answer.
 void ProjectSaved(TAddItemsForm& form);
 bool ProjectDropped(TAddItemsForm& form);
+// A save failed part way: the files it did write are now newer than the snapshot, which would
+// then not be offered after a crash; it is written again at once.
+void ProjectSaveFailed(TAddItemsForm& form);
 // The window closes: no more snapshots, and the lock is released.
 void ProjectClosed(TAddItemsForm& form);
 // The program is about to end on a signal: the unsaved work is written now, and waited for.

@@ -61,11 +61,16 @@ bool SaveProject(TAddItemsForm& form) {
         !PlanMemoSave(&form, *form.Memo2, TxrName, &secondText)) {
         return false;
     }
-    SaveTextFile(TextName, text.bytes);
-    form.Memo1->Format.encoding = text.encoding;
-    SaveTextFile(TxrName, secondText.bytes);
-    form.Memo2->Format.encoding = secondText.encoding;
-    if (!WritePosFile(PosName)) throw EFileError(QStringLiteral("Cannot create file %1").arg(PosName));
+    try {
+        SaveTextFile(TextName, text.bytes);
+        form.Memo1->Format.encoding = text.encoding;
+        SaveTextFile(TxrName, secondText.bytes);
+        form.Memo2->Format.encoding = secondText.encoding;
+        if (!WritePosFile(PosName)) throw EFileError(QStringLiteral("Cannot create file %1").arg(PosName));
+    } catch (...) {
+        ProjectSaveFailed(form);
+        throw;
+    }
     TakeProjectBaseline(form);
     ProjectSaved(form);
     return true;

@@ -265,6 +265,33 @@ TEST_F(RecoveryTest, WorkOlderThanTheFilesIsNotOffered) {
     EXPECT_EQ(MemoText(*form->Memo1), QStringLiteral("one\r\ntwo\r\n"));
 }
 
+TEST_F(RecoveryTest, ASaveThatFailsPartWayKeepsTheWorkOffered) {
+    Open(text);
+    MarkWork();
+    Tick();
+    // The texts are written, the segment table cannot be (a folder in its place): the texts are
+    // now newer than the snapshot, but the segment lives in it only.
+    const QString pos = Path(QStringLiteral("lesson.pos"));
+    const QByteArray posBytes = ReadAll(pos);
+    ASSERT_TRUE(QFile::remove(pos));
+    ASSERT_TRUE(QDir().mkdir(pos));
+    QTest::qWait(5);
+    Save();
+    ASSERT_EQ(messages, QStringList{QStringLiteral("Cannot create file %1.").arg(pos)});
+    WaitForSnapshotWrites(*form);
+    Crash();
+    ASSERT_TRUE(QDir().rmdir(pos));
+    WriteAll(pos, posBytes);
+    QFile old(pos);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    Open(text);
+    ASSERT_EQ(restoreQuestions.size(), 1);
+    EXPECT_EQ(ItemTable[1].Start, 44100);
+    EXPECT_EQ(ItemTable[1].Finish, 66150);
+}
+
 TEST_F(RecoveryTest, ADamagedSnapshotIsSetAsideOnceAndTheOpenGoesOn) {
     ASSERT_TRUE(MakePrivateFolder(RecoveryFolder()));
     TRecoverySnapshot snapshot;
