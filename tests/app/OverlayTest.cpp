@@ -4,19 +4,10 @@
 #include <QFontMetrics>
 #include <functional>
 
+#include "PixelColours.h"
 #include "ReviewFixture.h"
 
 namespace {
-
-const QRgb White = qRgb(255, 255, 255);
-const QRgb Black = qRgb(0, 0, 0);
-const QRgb Silver = qRgb(192, 192, 192);
-const QRgb Red = qRgb(255, 0, 0);
-const QRgb Band = qRgb(204, 229, 255);
-const QRgb CaretBand = qRgb(204, 255, 204);
-const QRgb Cursor = qRgb(0, 0, 255);
-
-QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xff000000; }
 
 bool Eventually(const std::function<bool()>& condition) {
     QElapsedTimer waited;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "EditorState.h"
+#include "PixelColours.h"
 #include "Timeline.h"
 #include "WaveRenderer.h"
 #include "WindowTest.h"
@@ -19,11 +20,7 @@ extern Q_TESTLIB_EXPORT Qt::MouseButtons qtestMouseButtons;
 
 namespace {
 
-const QRgb Red = qRgb(255, 0, 0);
-const QRgb Silver = qRgb(192, 192, 192);
 const QPoint Centre(12, 12);
-
-QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xff000000; }
 
 bool HasColour(const QImage& img, QRgb colour) {
     for (int y = 0; y < img.height(); ++y) {
@@ -77,7 +74,7 @@ class WaveViewTest : public WindowTest {
         std::vector<int> columns;
         for (int x = 0; x < Bitmap().width(); ++x) {
             for (int y = 20; y < Bitmap().height(); ++y) {
-                if (At(Bitmap(), x, y) == qRgb(0, 0, 0)) {
+                if (At(Bitmap(), x, y) == Black) {
                     columns.push_back(x);
                     break;
                 }
@@ -163,7 +160,7 @@ TEST_F(WaveViewTest, AReleaseOutsideTheViewStoresItsPositionUnclamped) {
     // Both ends lie outside the view: no red line; the waveform (row 30) ends with the recording
     // at 50000 / 100000 x 857 = column 428.
     EXPECT_FALSE(HasColour(Bitmap(), Red));
-    EXPECT_EQ(At(Bitmap(), 300, 30), qRgb(0, 0, 0));
+    EXPECT_EQ(At(Bitmap(), 300, 30), Black);
     EXPECT_EQ(BlackColumns().back(), 428);
 }
 
@@ -182,8 +179,7 @@ TEST_F(WaveViewTest, WithoutARecordingClicksMoveTheMarksAndTheViewShowsNothing) 
     ClickView(Qt::LeftButton, 300);
     EXPECT_EQ(EditorState.SelStart, 11668);
     EXPECT_EQ(Bitmap(), drawn);
-    EXPECT_TRUE(HasColour(form->SoundView->grab().toImage().convertToFormat(QImage::Format_RGB32),
-                          qRgb(255, 255, 255)));
+    EXPECT_TRUE(HasColour(form->SoundView->grab().toImage().convertToFormat(QImage::Format_RGB32), White));
 }
 
 TEST_F(WaveViewTest, PaintingCopiesTheBitmap) {
@@ -342,7 +338,7 @@ TEST_F(WaveViewTest, ATextOnlyProjectAfterARecordingShowsAnEmptyView) {
     EditorState.SelStart = 50000;  // column 428
     Open(Path("a.txt"));
     ASSERT_NE(EditorState.Samples, nullptr);
-    EXPECT_TRUE(HasColour(Bitmap(), qRgb(0, 0, 0)));
+    EXPECT_TRUE(HasColour(Bitmap(), Black));
     EXPECT_EQ(At(Bitmap(), 428, 60), Red);
     Open(Path("b.txt"));
     EXPECT_EQ(EditorState.Samples, nullptr);

@@ -4,19 +4,13 @@
 #include <QImage>
 #include <vector>
 
+#include "PixelColours.h"
 #include "WaveRenderer.h"
 
 namespace {
 
 constexpr int W = 857;
 constexpr int H = 80;
-const QRgb Blue = qRgb(204, 229, 255);
-const QRgb Green = qRgb(204, 255, 204);
-const QRgb White = qRgb(255, 255, 255);
-const QRgb Black = qRgb(0, 0, 0);
-const QRgb Silver = qRgb(192, 192, 192);
-
-QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xff000000; }
 
 // Silence at one position per pixel from position 0: the waveform is the baseline (row 40).
 QImage Render(const std::vector<TWaveBand>& bands, TWaveRenderInfo* info = nullptr) {
@@ -37,11 +31,11 @@ QImage Render(const std::vector<TWaveBand>& bands, TWaveRenderInfo* info = nullp
 
 TEST(WaveBands, ABandFillsItsColumnsUnderTheGridAndTheWaveform) {
     TWaveRenderInfo info;
-    const QImage image = Render({{100, 200, Blue, QString()}}, &info);
+    const QImage image = Render({{100, 200, Band, QString()}}, &info);
     EXPECT_EQ(info.BandsDrawn, 1);
     for (int y : {0, 20, 60, 79}) {
-        EXPECT_EQ(At(image, 100, y), Blue) << y;
-        EXPECT_EQ(At(image, 200, y), Blue) << y;
+        EXPECT_EQ(At(image, 100, y), Band) << y;
+        EXPECT_EQ(At(image, 200, y), Band) << y;
         EXPECT_EQ(At(image, 99, y), White) << y;
         EXPECT_EQ(At(image, 201, y), White) << y;
     }
@@ -52,28 +46,28 @@ TEST(WaveBands, ABandFillsItsColumnsUnderTheGridAndTheWaveform) {
 
 TEST(WaveBands, LaterBandsLieOverEarlierOnesAndBandsOutsideTheViewAreLeftOut) {
     TWaveRenderInfo info;
-    const QImage image = Render({{300, 500, Blue, QString()},
-                                 {450, 400, Green, QString()},
-                                 {-50, 20, Blue, QString()},
-                                 {900, 1200, Green, QString()},
-                                 {-900, -1, Green, QString()}},
+    const QImage image = Render({{300, 500, Band, QString()},
+                                 {450, 400, CaretBand, QString()},
+                                 {-50, 20, Band, QString()},
+                                 {900, 1200, CaretBand, QString()},
+                                 {-900, -1, CaretBand, QString()}},
                                 &info);
     EXPECT_EQ(info.BandsDrawn, 3);
     // Ends in either order.
-    EXPECT_EQ(At(image, 399, 60), Blue);
-    EXPECT_EQ(At(image, 400, 60), Green);
-    EXPECT_EQ(At(image, 450, 60), Green);
-    EXPECT_EQ(At(image, 451, 60), Blue);
+    EXPECT_EQ(At(image, 399, 60), Band);
+    EXPECT_EQ(At(image, 400, 60), CaretBand);
+    EXPECT_EQ(At(image, 450, 60), CaretBand);
+    EXPECT_EQ(At(image, 451, 60), Band);
     // A band from before the view starts at column 0.
-    EXPECT_EQ(At(image, 0, 60), Blue);
-    EXPECT_EQ(At(image, 20, 60), Blue);
+    EXPECT_EQ(At(image, 0, 60), Band);
+    EXPECT_EQ(At(image, 20, 60), Band);
     EXPECT_EQ(At(image, 21, 60), White);
     EXPECT_EQ(At(image, 856, 60), White);
 }
 
 TEST(WaveBands, TheLineNumberStandsAtTheBottomLeftInsideTheBand) {
-    const QImage plain = Render({{100, 160, Blue, QString()}});
-    const QImage labelled = Render({{100, 160, Blue, QStringLiteral("17")}});
+    const QImage plain = Render({{100, 160, Band, QString()}});
+    const QImage labelled = Render({{100, 160, Band, QStringLiteral("17")}});
     int first = W;
     int last = -1;
     int lowest = -1;
@@ -94,7 +88,7 @@ TEST(WaveBands, TheLineNumberStandsAtTheBottomLeftInsideTheBand) {
 
     // A band narrower than its label shows none; of bands that start on one column, the top one
     // shows its label.
-    EXPECT_EQ(Render({{100, 104, Blue, QStringLiteral("499")}}), Render({{100, 104, Blue, QString()}}));
-    EXPECT_EQ(Render({{100, 160, Blue, QStringLiteral("5")}, {100, 160, Blue, QStringLiteral("17")}}),
+    EXPECT_EQ(Render({{100, 104, Band, QStringLiteral("499")}}), Render({{100, 104, Band, QString()}}));
+    EXPECT_EQ(Render({{100, 160, Band, QStringLiteral("5")}, {100, 160, Band, QStringLiteral("17")}}),
               labelled);
 }

@@ -6,16 +6,13 @@
 #include <limits>
 #include <vector>
 
+#include "PixelColours.h"
 #include "WaveRenderer.h"
 
 namespace {
 
 constexpr int W = 857;
 constexpr int H = 80;
-const QRgb Black = qRgb(0, 0, 0);
-const QRgb White = qRgb(255, 255, 255);
-const QRgb Silver = qRgb(192, 192, 192);
-const QRgb Red = qRgb(255, 0, 0);
 
 struct TRendered {
     QImage Image;
@@ -41,8 +38,6 @@ TRendered Render(const std::vector<int16_t>& samples,
     RenderWave(r.Image, samples.empty() ? nullptr : samples.data(), int32_t(samples.size()), view, &r.Info);
     return r;
 }
-
-QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xff000000; }
 
 // A column that no grid line and no label touches.
 int FreeColumn(const TRendered& r) {
