@@ -4,17 +4,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 #include "EditorState.h"
-#include "ExceptionDialog.h"
 #include "ProjectBytes.h"
-#include "SaveChangesDialog.h"
-#include "TAddItemsForm.h"
-#include "TOpenDialog.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 
 namespace {
 
@@ -33,39 +27,15 @@ int PixelsOf(QWidget* widget, QColor colour) {
     return count;
 }
 
-class ArchiveSwitchTest : public FreshStateTest {
+class ArchiveSwitchTest : public WindowTest {
   protected:
     void SetUp() override {
-        FreshStateTest::SetUp();
-        ASSERT_TRUE(dir.isValid());
-        ExceptionDialogOverride = [this](const QString& message) { messages << message; };
-        SaveChangesDialogOverride = [] { return TSaveChangesAnswer::Discard; };
-        form = std::make_unique<TAddItemsForm>();
-        form->show();
+        WindowTest::SetUp();
+        answer = TSaveChangesAnswer::Discard;
         form->Panel3->show();
         form->Panel1->show();
         QApplication::processEvents();
     }
-    void TearDown() override {
-        form.reset();
-        ExceptionDialogOverride = nullptr;
-        SaveChangesDialogOverride = nullptr;
-        TOpenDialog::ExecuteOverride = nullptr;
-        FreshStateTest::TearDown();
-    }
-
-    void Open(const QString& text) {
-        TOpenDialog::ExecuteOverride = [text](TOpenDialog& dialog) {
-            dialog.FileName = text;
-            return true;
-        };
-        QTest::mouseClick(form->OpenBtn, Qt::LeftButton);
-        QApplication::processEvents();
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<TAddItemsForm> form;
-    QStringList messages;
 };
 
 TEST_F(ArchiveSwitchTest, NoPictureOfThePreviousProjectCanBeShownOrAttached) {

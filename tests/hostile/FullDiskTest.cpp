@@ -7,18 +7,13 @@
 #include <QTest>
 #include <QtEndian>
 #include <map>
-#include <memory>
 
 #include "EditorState.h"
-#include "ExceptionDialog.h"
 #include "PictureArchive.h"
 #include "ProjectBytes.h"
 #include "ProjectFiles.h"
-#include "SaveChangesDialog.h"
-#include "TAddItemsForm.h"
-#include "TOpenDialog.h"
-#include "TestSupport.h"
 #include "TmpfsMount.h"
+#include "WindowTest.h"
 
 namespace {
 
@@ -33,23 +28,11 @@ QByteArray PosWithSegments() {
 
 std::string Joined(const QStringList& messages) { return messages.join(QLatin1Char('\n')).toStdString(); }
 
-class FullDiskTest : public FreshStateTest {
+class FullDiskTest : public WindowTest {
   protected:
     void SetUp() override {
-        FreshStateTest::SetUp();
-        ExceptionDialogOverride = [this](const QString& message) { messages << message; };
-        SaveChangesDialogOverride = [this] {
-            ++questions;
-            return answer;
-        };
-    }
-
-    void TearDown() override {
-        form.reset();
-        ExceptionDialogOverride = nullptr;
-        SaveChangesDialogOverride = nullptr;
-        TOpenDialog::ExecuteOverride = nullptr;
-        FreshStateTest::TearDown();
+        WindowTest::SetUp();
+        answer = TSaveChangesAnswer::Save;
     }
 
     // The project's files in the mounted folder, remembered byte for byte.
@@ -63,16 +46,8 @@ class FullDiskTest : public FreshStateTest {
     }
 
     void OpenProject(const TTmpfsMount& disk) {
-        form = std::make_unique<TAddItemsForm>();
-        form->show();
-        QApplication::processEvents();
         const QString text = disk.FilePath(QStringLiteral("lesson.txt"));
-        TOpenDialog::ExecuteOverride = [text](TOpenDialog& dialog) {
-            dialog.FileName = text;
-            return true;
-        };
-        QTest::mouseClick(form->OpenBtn, Qt::LeftButton);
-        QApplication::processEvents();
+        Open(text);
         ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
         ASSERT_EQ(TextName, text);
         ASSERT_EQ(ItemTable[1].Start, 1000);
@@ -89,10 +64,6 @@ class FullDiskTest : public FreshStateTest {
         }
     }
 
-    std::unique_ptr<TAddItemsForm> form;
-    QStringList messages;
-    int questions = 0;
-    TSaveChangesAnswer answer = TSaveChangesAnswer::Save;
     std::map<QString, QByteArray> files;
 };
 

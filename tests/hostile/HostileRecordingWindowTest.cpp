@@ -4,19 +4,13 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
-#include <memory>
 
 #include "EditorState.h"
-#include "ExceptionDialog.h"
 #include "ProjectFiles.h"
-#include "SaveChangesDialog.h"
 #include "SyntheticMp3.h"
-#include "TAddItemsForm.h"
-#include "TOpenDialog.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 
 namespace {
 
@@ -29,24 +23,11 @@ QByteArray PosWithStart(int32_t start) {
     return bytes;
 }
 
-class HostileRecordingWindowTest : public FreshStateTest {
+class HostileRecordingWindowTest : public WindowTest {
   protected:
     void SetUp() override {
-        FreshStateTest::SetUp();
-        ASSERT_TRUE(dir.isValid());
-        ExceptionDialogOverride = [this](const QString& message) { messages << message; };
-        SaveChangesDialogOverride = [] { return TSaveChangesAnswer::Discard; };
-        form = std::make_unique<TAddItemsForm>();
-        form->show();
-        QApplication::processEvents();
-    }
-
-    void TearDown() override {
-        form.reset();
-        ExceptionDialogOverride = nullptr;
-        SaveChangesDialogOverride = nullptr;
-        TOpenDialog::ExecuteOverride = nullptr;
-        FreshStateTest::TearDown();
+        WindowTest::SetUp();
+        answer = TSaveChangesAnswer::Discard;
     }
 
     QString WriteProject(const QString& stem, const QByteArray& recording, int32_t start) {
@@ -55,19 +36,6 @@ class HostileRecordingWindowTest : public FreshStateTest {
         WriteAll(dir.filePath(stem + ".pos"), PosWithStart(start));
         return dir.filePath(stem + ".txt");
     }
-
-    void Open(const QString& text) {
-        TOpenDialog::ExecuteOverride = [text](TOpenDialog& dialog) {
-            dialog.FileName = text;
-            return true;
-        };
-        QTest::mouseClick(form->OpenBtn, Qt::LeftButton);
-        QApplication::processEvents();
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<TAddItemsForm> form;
-    QStringList messages;
 };
 
 TEST_F(HostileRecordingWindowTest, TimelineTooLongIsOutOfMemoryAndTheProjectStillOpens) {
