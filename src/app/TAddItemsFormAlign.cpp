@@ -26,6 +26,10 @@ void ShowAlignMessage(const QString& message) {
 
 namespace {
 
+bool SameSegment(const TItemRec& a, const TItemRec& b) {
+    return a.Flag == b.Flag && a.Start == b.Start && a.Finish == b.Finish;
+}
+
 int LastJobId = 0;
 
 QStringList MemoLines(const QPlainTextEdit& memo) {
@@ -147,8 +151,8 @@ void TAddItemsForm::AlignFinished() {
         return;
     }
     // Lines typed or deleted while it ran moved the records with their lines: the segments go to
-    // the lines that were aligned, wherever they stand now. A line whose record changed meanwhile
-    // (a segment stored by hand, an undo) keeps what the user did.
+    // the lines that were aligned, wherever they stand now. A line whose segment changed meanwhile
+    // (stored by hand, erased, undone) keeps what the user did; its pictures do not matter here.
     const std::vector<int> lineNow = LineMapByText(job->Text, MemoLines(*Memo1));
     const std::vector<TItemRec> records = AllLineRecords();
     TAlignResult moved = job->Result;
@@ -156,7 +160,7 @@ void TAddItemsForm::AlignFinished() {
     for (size_t line = 0; line < job->Result.Lines.size() && line < lineNow.size(); ++line) {
         const int now = lineNow[line];
         if (now < 0 || size_t(now) >= moved.Lines.size() || size_t(now) >= records.size()) continue;
-        if (line < job->Records.size() && !RecordsEqual(records[size_t(now)], job->Records[line])) continue;
+        if (line < job->Records.size() && !SameSegment(records[size_t(now)], job->Records[line])) continue;
         moved.Lines[size_t(now)] = job->Result.Lines[line];
     }
     const TAlignOutcome outcome = ApplyAlignResult(moved);

@@ -135,10 +135,14 @@ TEST_F(AlignWindowTest, ASegmentStoredByHandWhileItRunsIsKept) {
     EditorState.SelEnd = 2222;
     QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
     ASSERT_EQ(ItemTable[0].Start, 111);
+    // A picture attached meanwhile is no reason to keep a line unaligned.
+    ItemTable[2].PicCount = 2;
+    ItemTable[2].Pics[1] = 5;
     QTRY_COMPARE_WITH_TIMEOUT(form->AlignBtn->text(), QStringLiteral("Align"), 120000);
     EXPECT_EQ(ItemTable[0].Start, 111);
     EXPECT_EQ(ItemTable[0].Finish, 2222);
     EXPECT_EQ(ItemTable[2].Flag, 1);
+    EXPECT_EQ(ItemTable[2].PicCount, 2);
     EXPECT_EQ(alignMessages, QStringList{QStringLiteral("Aligned 1 line.")});
 }
 
