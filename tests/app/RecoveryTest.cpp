@@ -275,7 +275,9 @@ TEST_F(RecoveryTest, ASaveThatFailsPartWayKeepsTheWorkOffered) {
     const QByteArray posBytes = ReadAll(pos);
     ASSERT_TRUE(QFile::remove(pos));
     ASSERT_TRUE(QDir().mkdir(pos));
-    QTest::qWait(5);
+    // File times come from a clock that may step only every few milliseconds: the texts must be
+    // written clearly after the snapshot's time for the test to see the fault.
+    QTest::qWait(50);
     Save();
     ASSERT_EQ(messages, QStringList{QStringLiteral("Cannot create file %1.").arg(pos)});
     WaitForSnapshotWrites(*form);
