@@ -121,12 +121,12 @@ void ComputeRange(const int16_t* s,
             in[n] = (frame[n] - 0.97f * frame[n - 1]) * bank.window[size_t(n)];
         in[0] = frame[0] * 0.03f * bank.window[0];
         std::fill(in + TFeatures::Window, in + FftSize, 0.0f);
-        const fftwf_complex* spec = fft.Run();
+        const fftwf_complex* spectrum = fft.Run();
         for (int m = 0; m < MelBands; ++m) {
             const std::vector<float>& w = bank.weights[size_t(m)];
             float acc = 0.0f;
             for (size_t b = 0; b < w.size(); ++b) {
-                const fftwf_complex& c = spec[size_t(bank.first[size_t(m)]) + b];
+                const fftwf_complex& c = spectrum[size_t(bank.first[size_t(m)]) + b];
                 acc += w[b] * (c[0] * c[0] + c[1] * c[1]);
             }
             // The floor keeps digital silence finite.
