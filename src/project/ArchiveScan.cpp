@@ -11,19 +11,6 @@
 
 namespace {
 
-int64_t ReadAt(int fd, void* buffer, int64_t length, int64_t offset) {
-    int64_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, static_cast<char*>(buffer) + done, static_cast<size_t>(length - done),
-                                  static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
-
 // Closes the descriptor it was given when it goes.
 struct TReadOnlyFile {
     int fd;
@@ -63,12 +50,25 @@ int64_t TArchiveHeader::FreeOffset() const {
     return freeOffset <= FileSize ? freeOffset : -1;
 }
 
+int64_t ReadArchiveBytes(int fd, void* buffer, int64_t length, int64_t offset) {
+    int64_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, static_cast<char*>(buffer) + done, static_cast<size_t>(length - done),
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
 bool ReadArchiveHeader(int fd, TArchiveHeader* header) {
     *header = TArchiveHeader{};
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) return false;
     unsigned char raw[ArchiveHeaderSize] = {};
-    const int64_t got = ReadAt(fd, raw, ArchiveHeaderSize, 0);
+    const int64_t got = ReadArchiveBytes(fd, raw, ArchiveHeaderSize, 0);
     if (got < 0) return false;
     header->FileSize = st.st_size;
     header->Bytes = got;
@@ -89,7 +89,7 @@ TPictureFault CheckPicture(int fd, const TArchiveHeader& header, int32_t picture
     if (!extent.Inside) return TPictureFault::PastEnd;
     if (extent.Size > MaxPictureFileBytes) return TPictureFault::TooLarge;
     unsigned char start[2] = {};
-    if (ReadAt(fd, start, 2, extent.Offset) != 2 || start[0] != 0xFF || start[1] != 0xD8)
+    if (ReadArchiveBytes(fd, start, 2, extent.Offset) != 2 || start[0] != 0xFF || start[1] != 0xD8)
         return TPictureFault::NotJpegStart;
     return TPictureFault::None;
 }
@@ -121,7 +121,7 @@ bool ReadArchivePicture(const QString& path,
     if (file.fd < 0 || *fault != TPictureFault::None) return false;
     const TArchiveHeader::TExtent extent = header.Extent(picture);
     bytes->resize(extent.Size);
-    if (ReadAt(file.fd, bytes->data(), extent.Size, extent.Offset) != extent.Size) {
+    if (ReadArchiveBytes(file.fd, bytes->data(), extent.Size, extent.Offset) != extent.Size) {
         bytes->clear();
         return false;
     }

@@ -50,6 +50,9 @@ struct TArchiveHeader {
 };
 
 // The header of the open file descriptor, read at its start; false when it cannot be read.
+// Reads `length` bytes at `offset`, again after a signal: the count read (fewer at the end of the
+// file), or -1 after a read error.
+int64_t ReadArchiveBytes(int fd, void* buffer, int64_t length, int64_t offset);
 bool ReadArchiveHeader(int fd, TArchiveHeader* header);
 
 // Checks picture `picture` of the archive open as fd: its extent from the header, its size limit,

@@ -30,18 +30,6 @@ qint64 MemoryBudget = PictureMemoryBudget;
 // The first bytes of a picture read to find its size; its header almost always lies within them.
 constexpr qint64 HeaderPrefixBytes = 64 * 1024;
 
-qint64 ReadAt(int fd, void* buffer, qint64 length, qint64 offset) {
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, static_cast<char*>(buffer) + done, static_cast<size_t>(length - done),
-                                  static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += n;
-    }
-    return done;
-}
-
 bool WriteAt(int fd, const void* buffer, qint64 length, qint64 offset) {
     qint64 done = 0;
     while (done < length) {
@@ -132,11 +120,12 @@ void FailOpen(int fd) {
 // picture, and all of them only when its header reaches further.
 QSize PredictDecodedSize(int fd, const TArchiveHeader::TExtent& extent) {
     std::vector<unsigned char> bytes(static_cast<size_t>(std::min<qint64>(extent.Size, HeaderPrefixBytes)));
-    if (ReadAt(fd, bytes.data(), qint64(bytes.size()), extent.Offset) != qint64(bytes.size())) return QSize();
+    if (ReadArchiveBytes(fd, bytes.data(), qint64(bytes.size()), extent.Offset) != qint64(bytes.size()))
+        return QSize();
     QSize size = ScaledJpegSize(bytes.data(), bytes.size(), DecodeSize, static_cast<size_t>(extent.Size));
     if (size.isValid() || extent.Size <= HeaderPrefixBytes) return size;
     bytes.resize(static_cast<size_t>(extent.Size));
-    if (ReadAt(fd, bytes.data(), extent.Size, extent.Offset) != extent.Size) return QSize();
+    if (ReadArchiveBytes(fd, bytes.data(), extent.Size, extent.Offset) != extent.Size) return QSize();
     return ScaledJpegSize(bytes.data(), bytes.size(), DecodeSize);
 }
 
@@ -161,7 +150,7 @@ void DecodeTasks(int fd, std::vector<TDecodeTask>& tasks) {
             TDecodeTask& task = tasks[k];
             try {
                 bytes.resize(static_cast<size_t>(task.size));
-                if (ReadAt(fd, bytes.data(), task.size, task.offset) != task.size) continue;
+                if (ReadArchiveBytes(fd, bytes.data(), task.size, task.offset) != task.size) continue;
                 task.image = DecodeJpeg(bytes.data(), bytes.size(), minSize).image;
             } catch (...) {
                 // Out of memory for this picture: its slot stays empty and it is reported.
@@ -300,7 +289,7 @@ void AppendPicture(const QString& pictureFileName) {
     QByteArray overwritten(
         std::max<qint64>(0, std::min<qint64>(header.FileSize, freeOffset + length) - freeOffset),
         Qt::Uninitialized);
-    if (ReadAt(fd, overwritten.data(), overwritten.size(), freeOffset) != overwritten.size())
+    if (ReadArchiveBytes(fd, overwritten.data(), overwritten.size(), freeOffset) != overwritten.size())
         throw cannotWrite();
     // The count goes last, after the data is on disk: an addition cut short leaves N pictures.
     const bool added = WriteInt32At(fd, length, entryOffset) &&
