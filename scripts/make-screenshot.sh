@@ -8,24 +8,13 @@ binary=$(realpath "${1:-build/test/src/app/sorvelle}")
 [[ -x "$binary" ]] || { echo "no editor at $binary: build it first" >&2; exit 1; }
 if [[ -z "${DISPLAY:-}" ]]; then exec tests/support/with-xvfb.sh "$0" "$binary"; fi
 
-work=$(mktemp -d)
-app=""
-cleanup() {
-  [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source tests/e2e/e2e-common.sh
+e2e_need xdotool ffmpeg
+e2e_work sorvelle-screenshot
 cp -r demo/. "$work/"
 (cd "$work" && ASAN_OPTIONS=detect_leaks=0 exec "$binary" lesson.txt) >"$work/app.log" 2>&1 &
-app=$!
-id=""
-for _ in $(seq 300); do
-  id=$(xdotool search --onlyvisible --name '^Sorvelle$' 2>/dev/null | head -1 || true)
-  [[ -n "$id" ]] && break
-  sleep 0.1
-done
-[[ -n "$id" ]] || { echo "no window appeared"; cat "$work/app.log"; exit 1; }
+app_pid=$!
+id=$(find_window '^Sorvelle$') || fail "no window appeared"
 # The project is opened once the window is up; decoding the demo takes well under this.
 sleep 3
 eval "$(xdotool getwindowgeometry --shell "$id")"

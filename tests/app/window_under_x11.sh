@@ -6,37 +6,25 @@
 set -euo pipefail
 binary=$1
 demo=$2
-[[ -n "${DISPLAY:-}" ]] || { echo "no DISPLAY: run under tests/support/with-xvfb.sh"; exit 1; }
-work=$(mktemp -d)
-app=""
-cleanup() {
-  [[ -n "$app" ]] && kill "$app" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../e2e/e2e-common.sh"
+e2e_need_display
+e2e_need xdotool
+e2e_work sorvelle-window
 
 mkdir "$work/project"
 cp -r "$demo/." "$work/project/"
 (cd "$work/project" && QT_QPA_PLATFORM=xcb exec "$binary") >"$work/app.log" 2>&1 &
-app=$!
+app_pid=$!
 
-id=""
-for _ in $(seq 300); do
-  id=$(xdotool search --onlyvisible --name '^Sorvelle$' 2>/dev/null | head -1 || true)
-  [[ -n "$id" ]] && break
-  kill -0 "$app" 2>/dev/null || break
-  sleep 0.1
-done
-[[ -n "$id" ]] || { echo "no window named Sorvelle appeared"; cat "$work/app.log"; exit 1; }
+id=$(find_window '^Sorvelle$') || fail "no window named Sorvelle appeared"
 geometry=$(xdotool getwindowgeometry "$id")
 echo "$geometry"
-grep -q "Geometry: 859x747" <<<"$geometry" || { echo "unexpected window size"; exit 1; }
+grep -q "Geometry: 859x747" <<<"$geometry" || fail "unexpected window size"
 # Still there a second later: the start-up did not end the editor.
 for _ in $(seq 10); do
-  kill -0 "$app" 2>/dev/null || { echo "the editor ended by itself"; cat "$work/app.log"; exit 1; }
+  kill -0 "$app_pid" 2>/dev/null || fail "the editor ended by itself"
   sleep 0.1
 done
 # The copy of the demo is untouched by starting the editor.
-diff -r "$demo" "$work/project" >/dev/null || { echo "the demo copy changed"; exit 1; }
+diff -r "$demo" "$work/project" >/dev/null || fail "the demo copy changed"
 echo "window ok"

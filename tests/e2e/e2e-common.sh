@@ -4,6 +4,18 @@
 app_pid=""
 extra_pids=""
 
+# Fails at once, saying so, when a tool the script needs is missing.
+e2e_need() {  # TOOL...
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
+  done
+}
+
+# Fails at once when the script was not started under tests/support/with-xvfb.sh.
+e2e_need_display() {
+  [[ -n "${DISPLAY:-}" ]] || { echo "no DISPLAY: run under tests/support/with-xvfb.sh"; exit 1; }
+}
+
 # Makes $work and removes it on the way out, with everything started in it.
 e2e_work() {  # NAME
   work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")

@@ -16,12 +16,9 @@ sorvelle=$(realpath "$1")
 close_request=$(realpath "$2")
 demo=$(realpath "$3")
 
-[[ -n "${DISPLAY:-}" ]] || { echo "no DISPLAY: run under tests/support/with-xvfb.sh"; exit 1; }
-for tool in xdotool perl cmp flock; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
-done
-
 source "$(dirname "$0")/e2e-common.sh"
+e2e_need_display
+e2e_need xdotool perl cmp flock
 e2e_work sorvelle-recovery
 
 mkdir "$work/project"

@@ -13,15 +13,12 @@ sorvelle=$(realpath "$1")
 close_request=$(realpath "$2")
 demo=$(realpath "$3")
 
-[[ -n "${DISPLAY:-}" ]] || { echo "no DISPLAY: run under tests/support/with-xvfb.sh"; exit 1; }
-for tool in xdotool perl cmp od; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
-done
+source "$(dirname "$0")/e2e-common.sh"
+e2e_need_display
+e2e_need xdotool perl cmp od
 for f in lesson.txt lesson.mp3; do
   [[ -f "$demo/$f" ]] || { echo "demo project incomplete: $demo/$f missing"; exit 1; }
 done
-
-source "$(dirname "$0")/e2e-common.sh"
 e2e_work sorvelle-e2e
 
 echo "X server on $DISPLAY"

@@ -11,11 +11,8 @@ demo=$(realpath "$3")
 entry=$(realpath "$4")
 version=$5
 
-for tool in Xvfb xdotool cmp; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/packages-test.txt)"; exit 1; }
-done
-
 source "$(dirname "$0")/e2e-common.sh"
+e2e_need Xvfb xdotool cmp
 e2e_work sorvelle-start
 
 # Without a display: the version, and usage errors that start no window (a window would run on
