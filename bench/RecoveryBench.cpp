@@ -14,6 +14,7 @@
 #include <ctime>
 #include <vector>
 
+#include "BenchClock.h"
 #include "EditorState.h"
 #include "ProjectBaseline.h"
 #include "ProjectRecovery.h"
@@ -27,12 +28,6 @@ constexpr int Rounds = 60;
 
 double Millis(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double ThreadCpuMillis() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 struct Figures {
@@ -95,25 +90,25 @@ int main(int argc, char** argv) {
     WaitForSnapshotWrites(form);
     for (int round = 0; round < Rounds; ++round) {
         auto t0 = std::chrono::steady_clock::now();
-        double c0 = ThreadCpuMillis();
+        double c0 = ThreadCpuSeconds() * 1e3;
         RunRecoveryTick(form);
         idle.push_back(Millis(std::chrono::steady_clock::now() - t0));
-        idleCpu.push_back(ThreadCpuMillis() - c0);
+        idleCpu.push_back(ThreadCpuSeconds() * 1e3 - c0);
 
         Edit(form);
         t0 = std::chrono::steady_clock::now();
-        c0 = ThreadCpuMillis();
+        c0 = ThreadCpuSeconds() * 1e3;
         const bool isChanged = ProjectChanged(form);
         changed.push_back(Millis(std::chrono::steady_clock::now() - t0));
-        changedCpu.push_back(ThreadCpuMillis() - c0);
+        changedCpu.push_back(ThreadCpuSeconds() * 1e3 - c0);
         if (!isChanged) return 1;
 
         t0 = std::chrono::steady_clock::now();
-        c0 = ThreadCpuMillis();
+        c0 = ThreadCpuSeconds() * 1e3;
         RunRecoveryTick(form);
         const auto handedOver = std::chrono::steady_clock::now();
         step.push_back(Millis(handedOver - t0));
-        stepCpu.push_back(ThreadCpuMillis() - c0);
+        stepCpu.push_back(ThreadCpuSeconds() * 1e3 - c0);
         WaitForSnapshotWrites(form);
         writer.push_back(Millis(std::chrono::steady_clock::now() - handedOver));
         whole.push_back(Millis(std::chrono::steady_clock::now() - t0));

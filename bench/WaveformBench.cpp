@@ -11,6 +11,7 @@
 #include <iterator>
 #include <vector>
 
+#include "BenchClock.h"
 #include "EditorState.h"
 #include "TAddItemsForm.h"
 #include "Timeline.h"
@@ -40,12 +41,6 @@ struct Zoom {
     float start;
 };
 
-double ThreadCpuMicros() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e6 + double(t.tv_nsec) / 1e3;
-}
-
 struct Figures {
     double wallMedian, wallP90, cpuMedian;
 };
@@ -61,11 +56,11 @@ Figures Measure(TAddItemsForm& form, const Zoom& zoom) {
         // Each redraw as one step of a pan drag: the view moves by 0.5 % of its span.
         EditorState.ViewSpan = zoom.span;
         EditorState.ViewStart = zoom.start + float(r % 100) * 0.005f * zoom.span;
-        const double c0 = ThreadCpuMicros();
+        const double c0 = ThreadCpuSeconds() * 1e6;
         const auto t0 = std::chrono::steady_clock::now();
         form.DrawWave();
         const auto t1 = std::chrono::steady_clock::now();
-        cpu.push_back(ThreadCpuMicros() - c0);
+        cpu.push_back(ThreadCpuSeconds() * 1e6 - c0);
         times.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
     }
     std::sort(times.begin(), times.end());

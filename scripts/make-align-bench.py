@@ -72,6 +72,21 @@ def run(args, **kw):
     subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw)
 
 
+def finish_set(out, work, mixed, lines, encoding, truth, seconds):
+    """Writes a set's reference audio, text and truth, and removes its scratch folder."""
+    run(["sox", mixed, "-r", "11025", "-c", "1", "-b", "16", "-e", "signed", "-t", "raw",
+         os.path.join(out, "ref.raw"), "trim", "0", "30"])
+    with open(os.path.join(out, "p.txt"), "wb") as f:
+        f.write("\r\n".join(lines).encode(encoding) + b"\r\n")
+    with open(os.path.join(out, "truth.tsv"), "w") as f:
+        for n, a, b in truth:
+            f.write(f"{n}\t{a:.5f}\t{b:.5f}\n")
+    for name in os.listdir(work):
+        os.remove(os.path.join(work, name))
+    os.rmdir(work)
+    print(f"{out}: {len(lines)} lines, {seconds:.0f} s", file=sys.stderr)
+
+
 def read_mono(path):
     """Samples of a WAV as 16-bit mono bytes at RATE."""
     conv = path + ".22k.wav"
@@ -192,17 +207,7 @@ def make_set(out, lines, tools, rng, pause_range, noise_db, tempo_range, intro, 
          "vol", f"{noise_db}dB"])
     run(["sox", "-m", clean, noise, mixed])
     run(["lame", "--quiet", "-m", "m", "-b", str(bitrate), mixed, os.path.join(out, "p.mp3")])
-    run(["sox", mixed, "-r", "11025", "-c", "1", "-b", "16", "-e", "signed", "-t", "raw",
-         os.path.join(out, "ref.raw"), "trim", "0", "30"])
-    with open(os.path.join(out, "p.txt"), "wb") as f:
-        f.write("\r\n".join(lines).encode(encoding) + b"\r\n")
-    with open(os.path.join(out, "truth.tsv"), "w") as f:
-        for n, a, b in truth:
-            f.write(f"{n}\t{a:.5f}\t{b:.5f}\n")
-    for name in os.listdir(work):
-        os.remove(os.path.join(work, name))
-    os.rmdir(work)
-    print(f"{out}: {len(lines)} lines, {seconds:.0f} s", file=sys.stderr)
+    finish_set(out, work, mixed, lines, encoding, truth, seconds)
 
 
 # The robust family: many small sets, each one condition of voice, tempo, pauses, noise, room
@@ -376,17 +381,7 @@ def make_robust_set(out, rng, voices, count, tempo_range, pause_range, colour, s
         w.setframerate(RATE)
         w.writeframes(mixed_pcm)
     encode(work, mixed, encoder, os.path.join(out, "p.mp3"))
-    run(["sox", mixed, "-r", "11025", "-c", "1", "-b", "16", "-e", "signed", "-t", "raw",
-         os.path.join(out, "ref.raw"), "trim", "0", "30"])
-    with open(os.path.join(out, "p.txt"), "wb") as f:
-        f.write("\r\n".join(lines).encode("cp1251" if lang == "ru" else "utf-8") + b"\r\n")
-    with open(os.path.join(out, "truth.tsv"), "w") as f:
-        for n, a, b in truth:
-            f.write(f"{n}\t{a:.5f}\t{b:.5f}\n")
-    for name in os.listdir(work):
-        os.remove(os.path.join(work, name))
-    os.rmdir(work)
-    print(f"{out}: {len(lines)} lines, {seconds:.0f} s", file=sys.stderr)
+    finish_set(out, work, mixed, lines, "cp1251" if lang == "ru" else "utf-8", truth, seconds)
 
 
 def make_robust(out, only):
